@@ -1,0 +1,160 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP">
+<context>
+    <name>Body</name>
+    <message>
+        <source>Exclusive Valves</source>
+        <translation>排他制御されているバルブ</translation>
+    </message>
+    <message>
+        <source>To open the exclusively controlled valves, change Settings.</source>
+        <translation>排他制御されているバルブです。同時に開くには設定ファイルを変更する必要があります。</translation>
+    </message>
+</context>
+<context>
+    <name>GView</name>
+    <message>
+        <source>Frame</source>
+        <translation>状態描画</translation>
+    </message>
+</context>
+<context>
+    <name>MFCC</name>
+    <message>
+        <source>1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Closing</source>
+        <translation>閉</translation>
+    </message>
+    <message>
+        <source>Curr. SP</source>
+        <translation>現在設定値</translation>
+    </message>
+    <message>
+        <source>Floating</source>
+        <translation>現在流量</translation>
+    </message>
+    <message>
+        <source>Frame</source>
+        <translation>マスフロ</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>情報</translation>
+    </message>
+    <message>
+        <source>MFC Name</source>
+        <translation>マスフロ名</translation>
+    </message>
+    <message>
+        <source>New SP</source>
+        <translation>新設定値</translation>
+    </message>
+    <message>
+        <source>Purge Mag.</source>
+        <translation>パージ倍率</translation>
+    </message>
+    <message>
+        <source>Set</source>
+        <translation>設定</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Gas Flow Controll</source>
+        <translation>ガスコントロール</translation>
+    </message>
+    <message>
+        <source>Stop All</source>
+        <translation>全体停止</translation>
+    </message>
+    <message>
+        <source>Valve Settings</source>
+        <translation>バルブ設定</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source> or </source>
+        <translation>又は</translation>
+    </message>
+    <message>
+        <source>flowing gas through the valve [%1]</source>
+        <translation>バルブ[%1]にガスが流れている</translation>
+    </message>
+    <message>
+        <source>not flowing gas through the valve [%1]</source>
+        <translation>バルブ[%1]にガスが流れていない</translation>
+    </message>
+</context>
+<context>
+    <name>Style</name>
+    <message>
+        <source>Closing</source>
+        <translation>Closing</translation>
+    </message>
+    <message>
+        <source>Opening</source>
+        <translation>Opening</translation>
+    </message>
+</context>
+<context>
+    <name>Telso</name>
+    <message>
+        <source>%1 %2
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot open [%1.key]</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>aMFC</name>
+    <message>
+        <source>MFC to Disp Factor = %1, Disp to MFC Factor = %2</source>
+        <translation>MFCの数値から表示の数値への係数 %1, 表示の数値から MFCの数値への係数 %2</translation>
+    </message>
+    <message>
+        <source>My Cf = %1, Cf of Gases =</source>
+        <translation>このMFCのコンバージョンファクター %1, 流れているガスのコンバージョンファクター : </translation>
+    </message>
+    <message>
+        <source>Setting SV = %1, MFC_SV = %2, MFC_PV = %3</source>
+        <translation>送信設定値 = %1, MFC 設定値 = %2, MFC 現在値 = %3</translation>
+    </message>
+</context>
+<context>
+    <name>aValve</name>
+    <message>
+        <source>Can&apos;t open the Valve</source>
+        <translation>バルブ開禁止</translation>
+    </message>
+    <message>
+        <source>Can&apos;t open the Valve [%1].   Since the condition &apos;%2&apos; is not fulfilled.</source>
+        <translation>バルブ[%1]は、&apos;%2&apos; という条件が満たされていない為開けません。</translation>
+    </message>
+    <message>
+        <source>Frame</source>
+        <translation>バルブコントロール</translation>
+    </message>
+    <message>
+        <source>Gas Name</source>
+        <translation>ガス名</translation>
+    </message>
+    <message>
+        <source>Line Name</source>
+        <translation>ライン名</translation>
+    </message>
+    <message>
+        <source>On/Off</source>
+        <translation>開/閉</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,65 @@
+#include "config/takeitem.h"
+
+#include <QDebug>
+#include <QRegularExpression>
+
+namespace {
+
+const QRegularExpression &nonSpace()
+{
+    static const QRegularExpression re(QStringLiteral("\\S"));
+    return re;
+}
+
+const QRegularExpression &space()
+{
+    static const QRegularExpression re(QStringLiteral("\\s"));
+    return re;
+}
+
+} // namespace
+
+QString takeItem(const QString &text, QString &item)
+{
+    const qsizetype p = text.indexOf(nonSpace());
+    if (p < 0) {
+        item.clear();
+        return QString();
+    }
+
+    if (text.at(p) == QLatin1Char('"')) {
+        const qsizetype e = text.indexOf(QLatin1Char('"'), p + 1);
+        if (e >= 0) {
+            item = text.mid(p + 1, e - p - 1);
+            return text.mid(e + 1);
+        }
+        qDebug().noquote() << QStringLiteral("In a line [%1] item is started from quote but not ended by quote").arg(text);
+        item = text.mid(p + 1);
+        return QString();
+    }
+
+    const qsizetype q = text.indexOf(space(), p + 1);
+    QString remainder;
+    if (q >= 0) {
+        item = text.mid(p, q - p);
+        remainder = text.mid(q);
+    } else {
+        item = text.mid(p);
+    }
+    if (item.endsWith(QLatin1Char('"')))
+        qDebug().noquote() << QStringLiteral("In a line [%1] item is started from not quote but ended by quote").arg(text);
+    return remainder;
+}
+
+QString stripComment(const QString &line)
+{
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (c == QLatin1Char('"') || c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (c == QLatin1Char('#') && !quoted)
+            return line.left(i);
+    }
+    return line;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QStringList>
+#include <QtGlobal>
+
+// Collects the program's debug output while it lives, so tests can check
+// the exact texts it writes. Messages are still passed on to the previous
+// handler. Not nestable.
+class MessageCapture
+{
+public:
+    MessageCapture();
+    ~MessageCapture();
+
+    QStringList messages() const;
+    bool contains(const QString &text) const;
+    int count(const QString &text) const;
+    void clear();
+
+private:
+    Q_DISABLE_COPY(MessageCapture)
+    QtMessageHandler previous;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+
+// One parsed line of the message bus: "sender>destination command params".
+class TMsg
+{
+public:
+    enum MsgKind { Request = 0, Reply = 1, Event = 2, Unparsed = 3 };
+
+    int parse(const QString &line);
+
+    QString from;
+    QString fromName;
+    QString fromSub;
+    QString to;
+    QString toName;
+    QString toSub;
+    QString cmd;
+    QString params;
+    QStringList paramList;
+    int kind = Unparsed;
+    int code = 14;
+};
+
+Q_DECLARE_METATYPE(TMsg)

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "bus/tmsg.h"
+#include "nodes/gasshare.h"
+#include "valves/condterm.h"
+
+#include <QFrame>
+#include <QList>
+#include <QStringList>
+
+class Telso;
+class TickTimer;
+
+// A point of a gas line: a plain junction, and the base of valves and MFCs.
+// children feed the node (upstream, towards the sources), parents are fed by
+// it (downstream).
+class aNode : public QFrame
+{
+    Q_OBJECT
+
+public:
+    enum Kind { PlainNode = 0, Valve = 1, MFC = 2 };
+
+    aNode(const QString &nodeName, int panelColumn, int nodeKind, const QString &gas, double cf,
+          const QString &label, const QString &hwNode, const QString &channel, int x, int y, int w, int h,
+          Telso *telso);
+    ~aNode() override;
+
+    virtual QString typeName() const;
+    virtual bool isFlowing();
+    virtual bool isOn() const;
+    virtual void doubleClickAction();
+    virtual QString statusText() const;
+
+    void addChild(aNode *child);
+    void addParent(aNode *parent);
+    int indexOfChild(aNode *node) const;
+    int indexOfParent(aNode *node) const;
+    static void collectSubtree(aNode *start, QList<aNode *> &list);
+
+    // Timed opening and closing (times in minutes).
+    void setTimeToOpen(double minutes);
+    void setTimeToClose(double minutes);
+    void restartOpenTimer();
+    void restartCloseTimer();
+    void stopOpenTimer();
+    void stopCloseTimer();
+
+    // Gas routing.
+    static bool findGasPath(const QString &gas, aNode *n, QList<aNode *> &route);
+    static bool applyGasRoute(const QList<aNode *> &route, const QString &flowText, double &applied);
+    static GasMixture gasShares(aNode *n);
+    static GasMixture mergeGasShares(const GasMixture &shares);
+    QString nowGasText();
+    static void setPurgeTree(aNode *n, double magnification);
+
+    bool stat = true;
+    Telso *telso = nullptr;
+    QStringList busNames;
+    QString hwNode;
+    QString channel;
+    QString nodeName;
+    int panelColumn = 0;
+    int nodeKind = PlainNode;
+    QString label;
+    QString gas;
+    QStringList gasList;
+    int x = 0;
+    int y = 0;
+    int w = 0;
+    int h = 0;
+    QList<aNode *> children;
+    QList<aNode *> parents;
+    double cf = 0.0;
+    bool timeToOpenOn = false;
+    bool timeToCloseOn = false;
+    TickTimer *openTimer = nullptr;
+    TickTimer *closeTimer = nullptr;
+    QList<Condition> condToOpen;
+    QList<Condition> condToClose;
+
+signals:
+    void newStat();
+    void timeToOpen();
+    void timeToClose();
+    void timeToOpenTick(int remain_msec);
+    void timeToCloseTick(int remain_msec);
+
+private slots:
+    virtual void newFromStat();
+    void connected();
+    virtual void connected0();
+    void AskSetNewGas(TMsg msg);
+    void AskGetNowGas(TMsg msg);
+    void AskSetPurge(TMsg msg);
+    void askStat(TMsg msg);
+
+private:
+    Q_DISABLE_COPY(aNode)
+};

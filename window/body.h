@@ -1,11 +1,25 @@
 #pragma once
 
+#include "bus/tmsg.h"
+#include "diagram/chcoord.h"
 #include "ui_mainwindow.h"
 
+#include <QColor>
+#include <QList>
 #include <QMainWindow>
+#include <QPen>
+
+class aNode;
+class GView;
+class QGridLayout;
+class QMessageBox;
+class QMouseEvent;
+class QPainter;
+class Telso;
 
 // The program's only main window: builds the plant from the configuration,
-// connects to the message server and serves the operator.
+// connects to the message server, draws the gas-line diagram and serves the
+// operator and the "Stat" requests for the whole program.
 class Body : public QMainWindow, private Ui_MainWindow
 {
     Q_OBJECT
@@ -14,6 +28,71 @@ public:
     explicit Body();
     ~Body() override;
 
+    aNode *findNode(int number, int type) const;
+    const QList<aNode *> &nodeList() const { return nodes; }
+    Telso *busClient() const { return bus; }
+    GView *diagram() const { return display; }
+    QMessageBox *exclusiveBox() const { return exclusiveMsg; }
+    // Today's record file, as record() names it.
+    QString recordFileName(const QDate &date) const;
+
+public slots:
+    void draw(QPainter *p);
+    void doubleClickedInDisplay(QMouseEvent *e);
+    void stopAll();
+    void record();
+    void vCtrlMsg();
+    void controllTimeToOpenClose();
+    void askStat(TMsg msg);
+    void Exit();
+
 private:
     Q_DISABLE_COPY(Body)
+
+    struct Segment
+    {
+        double x0;
+        double x1;
+        double y;
+    };
+
+    void setupDiagram();
+    void makeValves();
+    void setExclusiveGroups();
+    void setConditionsToOpen();
+    void setConditionsToClose();
+    void makeMfcs();
+    void makeNodes();
+    void makeConnections();
+    void setTimes();
+    void setBusChannels();
+
+    aNode *findOpenReference(const QString &word) const;
+    void drawNode(QPainter *p, aNode *n);
+    void drawFittedText(QPainter *p, const QRectF &box, int flags, const QString &text);
+    void drawPipe(QPainter *p, aNode *up, aNode *down, QList<Segment> &segments);
+
+    QGridLayout *valveGrid = nullptr;
+    QGridLayout *mfcGrid = nullptr;
+    GView *display = nullptr;
+    Telso *bus = nullptr;
+    QMessageBox *exclusiveMsg = nullptr;
+    QList<aNode *> nodes;
+
+    ChCoord coord;
+    int dispWidth = 100;
+    int dispHeight = 100;
+    QColor black;
+    QColor red;
+    QPen valveOpenPen;
+    QPen valveClosedPen;
+    QPen mfcOnPen;
+    QPen mfcOffPen;
+    QPen nodeFlowingPen;
+    QPen nodeDryPen;
+    QPen pipeGasPen;
+    QPen pipeNoGasPen;
+    QPen textPen;
+
+    QGridLayout *panelGrid = nullptr;
 };

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ui_gview.h"
+
+#include <QFrame>
+
+class QPainter;
+
+// The diagram widget: it paints nothing itself and hands its painter and
+// mouse events to whoever draws the plant.
+class GView : public QFrame, private Ui_GView
+{
+    Q_OBJECT
+
+public:
+    explicit GView(QWidget *parent = nullptr);
+
+signals:
+    void draw(QPainter *painter);
+    void mouseMoved(QMouseEvent *event);
+    void mousePressed(QMouseEvent *event);
+    void mouseReleased(QMouseEvent *event);
+    void mouseDoubleClicked(QMouseEvent *event);
+    void wheelMoved(QWheelEvent *event);
+
+protected slots:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+
+private:
+    Q_DISABLE_COPY(GView)
+};

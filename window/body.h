@@ -5,9 +5,12 @@
 #include "ui_mainwindow.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QList>
 #include <QMainWindow>
 #include <QPen>
+
+#include <functional>
 
 class aNode;
 class GView;
@@ -35,6 +38,9 @@ public:
     QMessageBox *exclusiveBox() const { return exclusiveMsg; }
     // Today's record file, as record() names it.
     QString recordFileName(const QDate &date) const;
+
+    // The clock the record file reads; tests set it to cross midnight or 2038.
+    static std::function<QDateTime()> clock;
 
 public slots:
     void draw(QPainter *p);

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTextStream>
 
+std::function<QDateTime()> Body::clock = [] { return QDateTime::currentDateTime(); };
+
 QString Body::recordFileName(const QDate &date) const
 {
     return bus->name + QLatin1Char('-') + date.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log");
@@ -19,7 +21,7 @@ void Body::record()
 {
     // One moment for the name, the seconds and the stamp, so a row written
     // at midnight cannot land in one day's file with the next day's stamp.
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = clock();
     const QString name = recordFileName(now.date());
 
     bool existed = false;

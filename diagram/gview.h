@@ -3,8 +3,10 @@
 #include "ui_gview.h"
 
 #include <QFrame>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
 
-class QPainter;
 
 // The diagram widget: it paints nothing itself and hands its painter and
 // mouse events to whoever draws the plant.

@@ -8,6 +8,8 @@
 #include <QDateTime>
 #include <QList>
 #include <QMainWindow>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPen>
 
 #include <functional>
@@ -16,8 +18,6 @@ class aNode;
 class GView;
 class QGridLayout;
 class QMessageBox;
-class QMouseEvent;
-class QPainter;
 class Telso;
 
 // The program's only main window: builds the plant from the configuration,

@@ -17,6 +17,17 @@ QString oneLine(QString text)
     return text;
 }
 
+// Latin-1 with one "?" for every character outside it, also for those
+// that take two UTF-16 units.
+QByteArray latin1(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size() + 1);
+    for (const char32_t c : text.toUcs4())
+        out += c < 0x100 ? char(c) : '?';
+    return out;
+}
+
 } // namespace
 
 Telso::Telso(const QString &ip, const QString &port, const QString &keyFile, const QString &name)
@@ -169,7 +180,7 @@ void Telso::answerChallenge(const QByteArray &line)
     if (answer.endsWith(QLatin1Char('\n')))
         answer.chop(1);
     state = AwaitingGreeting;
-    socket->write(oneLine(answer).toLatin1() + '\n');
+    socket->write(latin1(oneLine(answer)) + '\n');
 }
 
 void Telso::dispatch(const QByteArray &line)
@@ -231,7 +242,7 @@ bool Telso::writeLine(const QString &line)
         qDebug().noquote() << QStringLiteral("not logged in to the server, line dropped: ") + line;
         return false;
     }
-    socket->write(line.toLatin1() + '\n');
+    socket->write(latin1(line) + '\n');
     return true;
 }
 

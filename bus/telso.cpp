@@ -109,9 +109,14 @@ bool Telso::isLoggedIn() const
     return socket && state == LoggedIn && socket->state() == QAbstractSocket::ConnectedState;
 }
 
+static void reportOverlong()
+{
+    qDebug().noquote() << QStringLiteral("discarding a received line longer than %1 bytes").arg(Telso::MaxLineLength);
+}
+
 // Takes the next complete line from what has arrived. Lines longer than
 // MaxLineLength are dropped whole, so their tails never pass for messages of
-// their own, and at most one line's worth of bytes is ever held back.
+// their own, and what is held back stays within two lines' worth of bytes.
 bool Telso::nextLine(QByteArray &line)
 {
     for (;;) {
@@ -119,8 +124,7 @@ bool Telso::nextLine(QByteArray &line)
         if (lf >= 0) {
             const bool overlong = skipping || lf > MaxLineLength;
             if (overlong && !skipping)
-                qDebug().noquote()
-                    << QStringLiteral("discarding a received line longer than %1 bytes").arg(MaxLineLength);
+                reportOverlong();
             skipping = false;
             if (!overlong) {
                 line = pending.left(lf);
@@ -132,8 +136,7 @@ bool Telso::nextLine(QByteArray &line)
         }
         if (pending.size() > MaxLineLength) {
             if (!skipping)
-                qDebug().noquote()
-                    << QStringLiteral("discarding a received line longer than %1 bytes").arg(MaxLineLength);
+                reportOverlong();
             skipping = true;
             pending.clear();
         }

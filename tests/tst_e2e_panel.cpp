@@ -94,7 +94,7 @@ void TestE2EPanel::wholeSession()
         "Kestrune.1>MBox.c1 SetRunMode 1",
         "Kestrune.1>MBox.c1 SetValue 50",
         "Kestrune.1>VBox ChOn ch1",
-        "Kestrune.Line1>Client.t @SetNewGas Ok: 50",
+        "Kestrune.Line1>Client.t Ok: 50",
     };
     QVERIFY(server.waitForLines(route.size()));
     QCOMPARE(server.lines(), route);
@@ -110,7 +110,7 @@ void TestE2EPanel::wholeSession()
     QVERIFY(server.waitForLines(3));
     QCOMPARE(server.lines(), (QStringList{"Kestrune.MFC1>System _Ev_ChangedValue 49.5",
                                           "Kestrune.Line1>Client.t @GetNowGas 24.75 N2 24.75 Ar",
-                                          "Kestrune.Line1>Client.t @SetNewGas Er:this channel cannot flow the gas [H2]"}));
+                                          "Kestrune.Line1>Client.t Er:this channel cannot flow the gas [H2]"}));
 
     // The files the session leaves behind.
     const QString recordName = "Kestrune-" + QDate::currentDate().toString("yyyyMMdd") + ".log";

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "config/config.h"
 #include "window/body.h"
+#include "support/tempworkdir.h"
 
 #include <QProcess>
 #include <QTranslator>
@@ -94,6 +95,7 @@ void TestStartup::catalogueLoads()
     QVERIFY(QCoreApplication::installTranslator(&translator));
 
     {
+        TempWorkDir dir;
         Body body;
         QCOMPARE(body.windowTitle(), QStringLiteral("ガスコントロール"));
     }
@@ -108,6 +110,7 @@ void TestStartup::catalogueLoads()
 
 void TestStartup::untranslatedTitle()
 {
+    TempWorkDir dir;
     Body body;
     QCOMPARE(body.windowTitle(), QStringLiteral("Gas Flow Controll"));
 }

@@ -118,7 +118,8 @@ void aNode::collectSubtree(aNode *start, QList<aNode *> &list)
 static double checkedMinutes(double minutes, const char *what)
 {
     if (!std::isfinite(minutes)) {
-        qDebug().noquote() << QStringLiteral("%1 %2 is not a number: switched off").arg(QLatin1String(what)).arg(minutes);
+        qDebug().noquote()
+            << QStringLiteral("%1 %2 is not a number: switched off").arg(QLatin1String(what)).arg(minutes);
         return 0.0;
     }
     return minutes;
@@ -210,10 +211,11 @@ void aNode::newFromStat() {}
 
 void aNode::connected()
 {
-    connect(telso, &Telso::AskSetNewGas, this, &aNode::AskSetNewGas);
-    connect(telso, &Telso::AskGetNowGas, this, &aNode::AskGetNowGas);
-    connect(telso, &Telso::AskSetPurge, this, &aNode::AskSetPurge);
-    connect(telso, &Telso::askStat, this, &aNode::askStat);
+    // A second login must not make the node answer every request twice.
+    connect(telso, &Telso::AskSetNewGas, this, &aNode::AskSetNewGas, Qt::UniqueConnection);
+    connect(telso, &Telso::AskGetNowGas, this, &aNode::AskGetNowGas, Qt::UniqueConnection);
+    connect(telso, &Telso::AskSetPurge, this, &aNode::AskSetPurge, Qt::UniqueConnection);
+    connect(telso, &Telso::askStat, this, &aNode::askStat, Qt::UniqueConnection);
     connected0();
 }
 

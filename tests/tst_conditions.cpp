@@ -29,8 +29,8 @@ public:
     {
         auto &v = valves[name];
         if (!v)
-            v = std::make_unique<aValve>(name, 0, gas, 1.0, name, QStringLiteral("Dev"), name, 0, 0, 1, 1,
-                                         nullptr, QString());
+            v = std::make_unique<aValve>(name, 0, gas, 1.0, name, QStringLiteral("Dev"), name, 0, 0, 1, 1, nullptr,
+                                         QString());
         return v.get();
     }
     aNode *node(const QString &name) { return name == QLatin1String("J") ? junction.get() : valve(name); }
@@ -140,7 +140,8 @@ void TestConditions::texts_data()
     QTest::addColumn<QString>("described");
     QTest::addColumn<QString>("words");
 
-    QTest::newRow("empty") << QStringList{} << "" << "";
+    QTest::newRow("empty") << QStringList{} << ""
+                           << "";
     QTest::newRow("one valve") << QStringList{"A:on"} << "[Valve N2 A]:[1], "
                                << "flowing gas through the valve [Valve N2 A]";
     QTest::newRow("valve and plain node")
@@ -223,13 +224,14 @@ void TestConditions::check_data()
         << QStringList{checkLine("Open", "[Valve N2 A]:[1], [Node J1]:[0], ", 0)}
         << QStringList{"Valve N2 A true true", "Node J1 true false"}
         << refusal("flowing gas through the valve [Valve N2 A] and not flowing gas through the valve [Node J1]");
-    QTest::newRow("close: both false")
-        << false << Conds{{"A:on"}, {"B:OFF"}} << QStringList{"B"} << false
-        << QStringList{checkLine("Close", "[Valve N2 A]:[1], ", 0), checkLine("Close", "[Valve N2 B]:[0], ", 0)}
-        << QStringList{"Valve N2 A false true", "Valve N2 B true false"}
-        << refusal("flowing gas through the valve [Valve N2 A]")
-               + refusal("not flowing gas through the valve [Valve N2 B]");
-    QTest::newRow("close: no condition") << false << Conds{} << QStringList{} << true << QStringList{} << QStringList{} << "";
+    QTest::newRow("close: both false") << false << Conds{{"A:on"}, {"B:OFF"}} << QStringList{"B"} << false
+                                       << QStringList{checkLine("Close", "[Valve N2 A]:[1], ", 0),
+                                                      checkLine("Close", "[Valve N2 B]:[0], ", 0)}
+                                       << QStringList{"Valve N2 A false true", "Valve N2 B true false"}
+                                       << refusal("flowing gas through the valve [Valve N2 A]") +
+                                              refusal("not flowing gas through the valve [Valve N2 B]");
+    QTest::newRow("close: no condition") << false << Conds{} << QStringList{} << true << QStringList{} << QStringList{}
+                                         << "";
     QTest::newRow("close: condition holds")
         << false << Conds{{"A:X"}} << QStringList{} << true << QStringList{checkLine("Close", "[Valve N2 A]:[0], ", 1)}
         << QStringList{"Valve N2 A false false"} << "";
@@ -308,8 +310,7 @@ void TestConditions::exclusive_data()
     QTest::addColumn<int>("emitted");
 
     QTest::newRow("one partner open") << QStringList{"V2"} << false << QStringList{"V2:0", "V1:1"} << 1;
-    QTest::newRow("both partners open") << QStringList{"V2", "V3"} << false
-                                        << QStringList{"V2:0", "V3:0", "V1:1"} << 1;
+    QTest::newRow("both partners open") << QStringList{"V2", "V3"} << false << QStringList{"V2:0", "V3:0", "V1:1"} << 1;
     QTest::newRow("all partners closed") << QStringList{} << false << QStringList{"V1:1"} << 0;
     QTest::newRow("opened again, partners closed") << QStringList{"V1"} << false << QStringList{"V1:1"} << 0;
     QTest::newRow("partner refuses to close") << QStringList{"V2"} << true << QStringList{"V1:1"} << 1;

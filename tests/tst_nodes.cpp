@@ -74,7 +74,6 @@ class TestNodes : public QObject
     Q_OBJECT
 
 private slots:
-    void construction();
     void ordering_data();
     void ordering();
     void isFlowing_data();
@@ -87,26 +86,7 @@ private slots:
     void countdownStartsOnlyWhenDue();
     void countdownFiresAndStopsTicking();
     void countdownTicks();
-    void switchingOffStopsCountdown();
 };
-
-void TestNodes::construction()
-{
-    aNode n(QStringLiteral("7"), 7, aNode::PlainNode, QStringLiteral(" N2 ,  Ar,,He "), 1.4, QStringLiteral("J"),
-            QStringLiteral("Dev"), QStringLiteral("ch"), 1, 2, 3, 4, nullptr);
-    QVERIFY(n.stat);
-    QCOMPARE(n.gasList, QStringList({"N2 ", " Ar", "", "He"}));
-    QCOMPARE(n.typeName(), QStringLiteral("Node"));
-    QCOMPARE(n.statusText(), QString());
-    QVERIFY(n.busNames.isEmpty());
-    QVERIFY(!n.timeToOpenOn);
-    QVERIFY(!n.timeToCloseOn);
-    QVERIFY(n.openTimer->isSingleShot());
-    QVERIFY(n.closeTimer->isSingleShot());
-    QVERIFY(!n.openTimer->isActive());
-    QCOMPARE(n.openTimer->tickTimer->interval(), 1000);
-    QVERIFY(!n.openTimer->tickTimer->isSingleShot());
-}
 
 void TestNodes::ordering_data()
 {
@@ -116,8 +96,7 @@ void TestNodes::ordering_data()
     QTest::newRow("ascending") << QList<int>{1, 2, 3} << QStringList{"n0", "n1", "n2"};
     QTest::newRow("descending") << QList<int>{3, 2, 1} << QStringList{"n2", "n1", "n0"};
     QTest::newRow("equal x keeps adding order") << QList<int>{5, 5, 5} << QStringList{"n0", "n1", "n2"};
-    QTest::newRow("equal x after a larger one") << QList<int>{30, 10, 20, 10}
-                                               << QStringList{"n1", "n3", "n2", "n0"};
+    QTest::newRow("equal x after a larger one") << QList<int>{30, 10, 20, 10} << QStringList{"n1", "n3", "n2", "n0"};
     QTest::newRow("negative x") << QList<int>{0, -5} << QStringList{"n1", "n0"};
 }
 
@@ -238,8 +217,8 @@ void TestNodes::timeSetting()
     QFETCH(bool, reported);
 
     for (const bool opening : {true, false}) {
-        aNode n(QStringLiteral("1"), 0, aNode::PlainNode, QString(), 1.0, QStringLiteral("J"), QString(),
-                QString(), 0, 0, 1, 1, nullptr);
+        aNode n(QStringLiteral("1"), 0, aNode::PlainNode, QString(), 1.0, QStringLiteral("J"), QString(), QString(), 0,
+                0, 1, 1, nullptr);
         TickTimer *timer = opening ? n.openTimer : n.closeTimer;
         timer->setInterval(1234);
         MessageCapture capture;
@@ -259,8 +238,8 @@ void TestNodes::countdownStartsOnlyWhenDue()
 {
     // A plain node without children flows: its countdown to close starts at
     // once, the one to open waits for a closing.
-    aNode n(QStringLiteral("1"), 0, aNode::PlainNode, QString(), 1.0, QStringLiteral("J"), QString(), QString(), 0,
-            0, 1, 1, nullptr);
+    aNode n(QStringLiteral("1"), 0, aNode::PlainNode, QString(), 1.0, QStringLiteral("J"), QString(), QString(), 0, 0,
+            1, 1, nullptr);
     QSignalSpy openTicks(&n, &aNode::timeToOpenTick);
     QSignalSpy closeTicks(&n, &aNode::timeToCloseTick);
 
@@ -289,8 +268,8 @@ void TestNodes::countdownStartsOnlyWhenDue()
 
 void TestNodes::countdownFiresAndStopsTicking()
 {
-    aNode n(QStringLiteral("1"), 0, aNode::PlainNode, QString(), 1.0, QStringLiteral("J"), QString(), QString(), 0,
-            0, 1, 1, nullptr);
+    aNode n(QStringLiteral("1"), 0, aNode::PlainNode, QString(), 1.0, QStringLiteral("J"), QString(), QString(), 0, 0,
+            1, 1, nullptr);
     n.stat = false;
     QSignalSpy opened(&n, &aNode::timeToOpen);
     QSignalSpy ticks(&n, &aNode::timeToOpenTick);
@@ -308,8 +287,8 @@ void TestNodes::countdownFiresAndStopsTicking()
 
 void TestNodes::countdownTicks()
 {
-    aNode n(QStringLiteral("1"), 0, aNode::PlainNode, QString(), 1.0, QStringLiteral("J"), QString(), QString(), 0,
-            0, 1, 1, nullptr);
+    aNode n(QStringLiteral("1"), 0, aNode::PlainNode, QString(), 1.0, QStringLiteral("J"), QString(), QString(), 0, 0,
+            1, 1, nullptr);
     QSignalSpy ticks(&n, &aNode::timeToCloseTick);
     QSignalSpy closed(&n, &aNode::timeToClose);
     n.setTimeToClose(0.025); // 1500 ms: one tick, then the end
@@ -318,30 +297,6 @@ void TestNodes::countdownTicks()
     QVERIFY2(remain > 0 && remain <= 500, qPrintable(QString::number(remain)));
     QVERIFY(closed.wait(10000));
     QCOMPARE(ticks.count(), 2);
-}
-
-void TestNodes::switchingOffStopsCountdown()
-{
-    aNode n(QStringLiteral("1"), 0, aNode::PlainNode, QString(), 1.0, QStringLiteral("J"), QString(), QString(), 0,
-            0, 1, 1, nullptr);
-    n.stat = false;
-    n.setTimeToOpen(1);
-    QVERIFY(n.openTimer->isActive());
-    n.setTimeToOpen(0);
-    QVERIFY(!n.timeToOpenOn);
-    QVERIFY(!n.openTimer->isActive());
-    QVERIFY(!n.openTimer->tickTimer->isActive());
-
-    n.stat = true;
-    n.setTimeToClose(1);
-    QVERIFY(n.closeTimer->isActive());
-    n.setTimeToClose(-1);
-    QVERIFY(!n.closeTimer->isActive());
-    QVERIFY(!n.closeTimer->tickTimer->isActive());
-
-    // Nothing runs any more after a restart either.
-    n.restartCloseTimer();
-    QVERIFY(!n.closeTimer->isActive());
 }
 
 QTEST_MAIN(TestNodes)

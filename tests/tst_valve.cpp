@@ -26,8 +26,8 @@ const QString barrierReply = QStringLiteral("Kestrune.Barrier>T @Stat ");
 std::unique_ptr<aValve> makeValve(Telso *telso, const QString &flag = QString(), const QString &name = "V3",
                                   const QString &channel = "ch3")
 {
-    return std::make_unique<aValve>(name, 2, QStringLiteral("N2"), 1.0, QStringLiteral("Line1"),
-                                    QStringLiteral("Dev1"), channel, 10, 20, 30, 40, telso, flag);
+    return std::make_unique<aValve>(name, 2, QStringLiteral("N2"), 1.0, QStringLiteral("Line1"), QStringLiteral("Dev1"),
+                                    channel, 10, 20, 30, 40, telso, flag);
 }
 
 // Stands in for an MFC in a "Stat" answer.
@@ -35,8 +35,8 @@ class FlowNode : public aNode
 {
 public:
     explicit FlowNode(int x)
-        : aNode(QStringLiteral("5"), 0, MFC, QString(), 1.0, QStringLiteral("MFC1"), QString(), QString(), x, 0, 1,
-                1, nullptr)
+        : aNode(QStringLiteral("5"), 0, MFC, QString(), 1.0, QStringLiteral("MFC1"), QString(), QString(), x, 0, 1, 1,
+                nullptr)
     {
     }
     QString statusText() const override { return QStringLiteral("M[MFC1,10,9.5]"); }
@@ -67,8 +67,19 @@ struct Bus
     TempWorkDir dir;
     FakeServer server;
     Telso telso;
-    aNode barrier{QStringLiteral("99"), 99, aNode::PlainNode, QString(), 1.0, QString(), QString(), QString(), 0, 0,
-                  1, 1, &telso};
+    aNode barrier{QStringLiteral("99"),
+                  99,
+                  aNode::PlainNode,
+                  QString(),
+                  1.0,
+                  QString(),
+                  QString(),
+                  QString(),
+                  0,
+                  0,
+                  1,
+                  1,
+                  &telso};
     int count = 0; // lines expected right after login
 };
 
@@ -151,8 +162,10 @@ void TestValve::style_data()
 
     QTest::newRow("open") << 0 << openStyle << "Opening";
     QTest::newRow("closed") << 1 << closedStyle << "Closing";
-    QTest::newRow("other") << 2 << "" << "";
-    QTest::newRow("negative") << -1 << "" << "";
+    QTest::newRow("other") << 2 << ""
+                           << "";
+    QTest::newRow("negative") << -1 << ""
+                              << "";
 }
 
 void TestValve::style()
@@ -318,6 +331,15 @@ void TestValve::switchingOffStopsCountdown()
     QCOMPARE(v->timeToOpenField()->text(), QStringLiteral("2:00"));
     QCOMPARE(v->timeToOpenField()->styleSheet(), idleStyle);
 
+    v->showStat(true);
+    v->setTimeToClose(1);
+    QVERIFY(v->closeTimer->isActive());
+    v->timeToCloseField()->setText(QStringLiteral("-1"));
+    emit v->timeToCloseField()->editingFinished();
+    QVERIFY(!v->closeTimer->isActive());
+    QVERIFY(!v->closeTimer->tickTimer->isActive());
+    QCOMPARE(v->timeToCloseField()->text(), QStringLiteral("1:00"));
+
     // Switching off a timer that does not run keeps the typed text.
     v->timeToOpenField()->setText(QStringLiteral("abc"));
     emit v->timeToOpenField()->editingFinished();
@@ -333,17 +355,28 @@ void TestValve::synchronisation_data()
 
     const QString ev1 = statEvent(QStringLiteral("Line1"), 1);
     const QString ev0 = statEvent(QStringLiteral("Line1"), 0);
-    QTest::newRow("on: open") << "" << "Dev1>Kestrune.V3 @IsOn ch3 1" << true << QStringList{ev1};
-    QTest::newRow("off: already closed") << "" << "Dev1>Kestrune.V3 @IsOn ch3 0" << false << QStringList{};
-    QTest::newRow("normally on, on: closed") << "N_ON" << "Dev1>Kestrune @IsOn ch3 1" << false << QStringList{ev0};
-    QTest::newRow("normally on, off: already open") << "N_ON" << "Dev1>X @IsOn ch3 0" << true << QStringList{};
-    QTest::newRow("not a number is 0") << "" << "Dev1>Kestrune.V3 @IsOn ch3 on" << false << QStringList{};
-    QTest::newRow("2 is not on") << "" << "Dev1>Kestrune.V3 @IsOn ch3 2" << false << QStringList{};
-    QTest::newRow("extra parameters") << "" << "Dev1>Kestrune.V3 @IsOn ch3 1 x" << true << QStringList{ev1};
-    QTest::newRow("other sender") << "" << "Dev2>Kestrune.V3 @IsOn ch3 1" << false << QStringList{};
-    QTest::newRow("sender with sub-name") << "" << "Dev1.ch3>Kestrune.V3 @IsOn ch3 1" << false << QStringList{};
-    QTest::newRow("other channel") << "" << "Dev1>Kestrune.V3 @IsOn ch4 1" << false << QStringList{};
-    QTest::newRow("channel only") << "" << "Dev1>Kestrune.V3 @IsOn ch3" << false << QStringList{};
+    QTest::newRow("on: open") << ""
+                              << "Dev1>Kestrune.V3 @IsOn ch3 1" << true << QStringList{ev1};
+    QTest::newRow("off: already closed") << ""
+                                         << "Dev1>Kestrune.V3 @IsOn ch3 0" << false << QStringList{};
+    QTest::newRow("normally on, on: closed") << "N_ON"
+                                             << "Dev1>Kestrune @IsOn ch3 1" << false << QStringList{ev0};
+    QTest::newRow("normally on, off: already open") << "N_ON"
+                                                    << "Dev1>X @IsOn ch3 0" << true << QStringList{};
+    QTest::newRow("not a number is 0") << ""
+                                       << "Dev1>Kestrune.V3 @IsOn ch3 on" << false << QStringList{};
+    QTest::newRow("2 is not on") << ""
+                                 << "Dev1>Kestrune.V3 @IsOn ch3 2" << false << QStringList{};
+    QTest::newRow("extra parameters") << ""
+                                      << "Dev1>Kestrune.V3 @IsOn ch3 1 x" << true << QStringList{ev1};
+    QTest::newRow("other sender") << ""
+                                  << "Dev2>Kestrune.V3 @IsOn ch3 1" << false << QStringList{};
+    QTest::newRow("sender with sub-name") << ""
+                                          << "Dev1.ch3>Kestrune.V3 @IsOn ch3 1" << false << QStringList{};
+    QTest::newRow("other channel") << ""
+                                   << "Dev1>Kestrune.V3 @IsOn ch4 1" << false << QStringList{};
+    QTest::newRow("channel only") << ""
+                                  << "Dev1>Kestrune.V3 @IsOn ch3" << false << QStringList{};
 }
 
 void TestValve::synchronisation()
@@ -372,8 +405,12 @@ void TestValve::openCloseTraffic_data()
     QTest::addColumn<QString>("onCommand");
     QTest::addColumn<QString>("offCommand");
 
-    QTest::newRow("normal") << "" << "Kestrune.V3>Dev1 ChOn ch3" << "Kestrune.V3>Dev1 ChOff ch3";
-    QTest::newRow("normally on") << "N_ON" << "Kestrune.V3>Dev1 ChOff ch3" << "Kestrune.V3>Dev1 ChOn ch3";
+    QTest::newRow("normal") << ""
+                            << "Kestrune.V3>Dev1 ChOn ch3"
+                            << "Kestrune.V3>Dev1 ChOff ch3";
+    QTest::newRow("normally on") << "N_ON"
+                                 << "Kestrune.V3>Dev1 ChOff ch3"
+                                 << "Kestrune.V3>Dev1 ChOn ch3";
 }
 
 void TestValve::openCloseTraffic()

@@ -16,8 +16,8 @@ std::function<void(QMessageBox *)> aValve::refusalShown;
 aValve::aValve(const QString &nodeName, int panelColumn, const QString &gas, double cf, const QString &lineName,
                const QString &hwNode, const QString &channel, int x, int y, int w, int h, Telso *telso,
                const QString &flagWord)
-    : aNode(nodeName, panelColumn, Valve, gas, cf, gas + QLatin1Char(' ') + lineName, hwNode, channel, x, y, w,
-            h, telso)
+    : aNode(nodeName, panelColumn, Valve, gas, cf, gas + QLatin1Char(' ') + lineName, hwNode, channel, x, y, w, h,
+            telso)
 {
     setupUi(this);
     normallyOn = flagWord.toUpper() == QLatin1String("N_ON");
@@ -129,7 +129,8 @@ void aValve::showCountdown(QLineEdit *field, int remain_msec)
 {
     const int minutes = remain_msec / 60000;
     const int seconds = remain_msec / 1000 - minutes * 60;
-    field->setText(tr("%1:%2").arg(QString::number(minutes), QStringLiteral("%1").arg(seconds, 2, 10, QLatin1Char('0'))));
+    field->setText(
+        tr("%1:%2").arg(QString::number(minutes), QStringLiteral("%1").arg(seconds, 2, 10, QLatin1Char('0'))));
     field->setStyleSheet(QLatin1String(countingStyle));
 }
 

@@ -20,8 +20,8 @@ bool flowingFromWord(const QString &word)
 bool termHolds(const CondTerm *term)
 {
     const bool flowing = term->node->isFlowing();
-    qDebug().noquote() << termText(term) + QLatin1Char(' ') + boolWord(flowing) + QLatin1Char(' ')
-                              + boolWord(term->flowing);
+    qDebug().noquote() << termText(term) + QLatin1Char(' ') + boolWord(flowing) + QLatin1Char(' ') +
+                              boolWord(term->flowing);
     return flowing == term->flowing;
 }
 
@@ -34,7 +34,8 @@ QString describeTerms(const Condition &condition)
 {
     QString text;
     for (const CondTerm *term : condition)
-        text += QStringLiteral("[%1]:[%2], ").arg(termText(term), term->flowing ? QStringLiteral("1") : QStringLiteral("0"));
+        text += QStringLiteral("[%1]:[%2], ")
+                    .arg(termText(term), term->flowing ? QStringLiteral("1") : QStringLiteral("0"));
     return text;
 }
 
@@ -67,8 +68,8 @@ bool checkConditions(const QList<Condition> &conditions, const QString &label, c
                      .arg(label, operation, describeTerms(cond), ok ? QStringLiteral("1") : QStringLiteral("0")));
         if (ok)
             return true;
-        message += QCoreApplication::translate("aValve", "A condition '%2' is not fulfilled.  ")
-                       .arg(describeCondition(cond));
+        message +=
+            QCoreApplication::translate("aValve", "A condition '%2' is not fulfilled.  ").arg(describeCondition(cond));
     }
     return false;
 }

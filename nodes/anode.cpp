@@ -1,31 +1,233 @@
 #include "nodes/anode.h"
 
-// Interface stub: the node model is implemented on its own branch.
+#include "bus/telso.h"
+#include "nodes/ticktimer.h"
+
+#include <QDebug>
+
+#include <climits>
+#include <cmath>
+
 aNode::aNode(const QString &nodeName, int panelColumn, int nodeKind, const QString &gas, double cf,
              const QString &label, const QString &hwNode, const QString &channel, int x, int y, int w, int h,
              Telso *telso)
-    : telso(telso), hwNode(hwNode), channel(channel), nodeName(nodeName), panelColumn(panelColumn),
-      nodeKind(nodeKind), label(label), gas(gas), x(x), y(y), w(w), h(h), cf(cf)
 {
+    stat = true;
+    this->nodeName = nodeName;
+    this->panelColumn = panelColumn;
+    this->nodeKind = nodeKind;
+    this->gas = gas;
+    this->cf = cf;
+    this->label = label;
+    this->hwNode = hwNode;
+    this->channel = channel;
+    this->x = x;
+    this->y = y;
+    this->w = w;
+    this->h = h;
+    this->telso = telso;
+    gasList = gas.simplified().split(QLatin1Char(','));
+
+    openTimer = new TickTimer(this);
+    openTimer->setSingleShot(true);
+    closeTimer = new TickTimer(this);
+    closeTimer->setSingleShot(true);
+
+    connect(openTimer, &QTimer::timeout, this, &aNode::timeToOpen);
+    connect(closeTimer, &QTimer::timeout, this, &aNode::timeToClose);
+    connect(openTimer, &TickTimer::tick, this, &aNode::timeToOpenTick);
+    connect(closeTimer, &TickTimer::tick, this, &aNode::timeToCloseTick);
+    if (telso)
+        connect(telso, &Telso::ready, this, &aNode::connected);
 }
+
 aNode::~aNode() = default;
-QString aNode::typeName() const { return QStringLiteral("Node"); }
-bool aNode::isFlowing() { return false; }
-bool aNode::isOn() const { return stat; }
+
+QString aNode::typeName() const
+{
+    return QStringLiteral("Node");
+}
+
+bool aNode::isFlowing()
+{
+    if (!isOn())
+        return false;
+    if (children.isEmpty())
+        return true;
+    for (aNode *child : std::as_const(children)) {
+        if (child->isFlowing())
+            return true;
+    }
+    return false;
+}
+
+bool aNode::isOn() const
+{
+    return stat;
+}
+
 void aNode::doubleClickAction() {}
-QString aNode::statusText() const { return QString(); }
-void aNode::addChild(aNode *) {}
-void aNode::addParent(aNode *) {}
-int aNode::indexOfChild(aNode *) const { return -1; }
-int aNode::indexOfParent(aNode *) const { return -1; }
-void aNode::collectSubtree(aNode *, QList<aNode *> &) {}
-void aNode::setTimeToOpen(double) {}
-void aNode::setTimeToClose(double) {}
-void aNode::restartOpenTimer() {}
-void aNode::restartCloseTimer() {}
-void aNode::stopOpenTimer() {}
-void aNode::stopCloseTimer() {}
+
+QString aNode::statusText() const
+{
+    return QString();
+}
+
+// Position before the first node lying further right than n: nodes with the
+// same x stay in the order they were added.
+static qsizetype insertPosition(const QList<aNode *> &list, const aNode *n)
+{
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (list.at(i)->x > n->x)
+            return i;
+    }
+    return list.size();
+}
+
+void aNode::addChild(aNode *child)
+{
+    children.insert(insertPosition(children, child), child);
+    connect(child, &aNode::newStat, this, &aNode::newFromStat);
+}
+
+void aNode::addParent(aNode *parent)
+{
+    parents.insert(insertPosition(parents, parent), parent);
+}
+
+int aNode::indexOfChild(aNode *node) const
+{
+    return int(children.indexOf(node));
+}
+
+int aNode::indexOfParent(aNode *node) const
+{
+    return int(parents.indexOf(node));
+}
+
+void aNode::collectSubtree(aNode *start, QList<aNode *> &list)
+{
+    for (aNode *child : std::as_const(start->children))
+        collectSubtree(child, list);
+    list.append(start);
+}
+
+// Minutes to whole milliseconds for a countdown. A time that is not finite
+// counts as 0 (switched off); one that does not fit the timer's interval is
+// capped rather than wrapped into a short or negative time.
+static double checkedMinutes(double minutes, const char *what)
+{
+    if (!std::isfinite(minutes)) {
+        qDebug().noquote() << QStringLiteral("%1 %2 is not a number: switched off").arg(QLatin1String(what)).arg(minutes);
+        return 0.0;
+    }
+    return minutes;
+}
+
+static int intervalFor(double minutes, const char *what)
+{
+    const double msec = std::trunc(minutes * 60.0 * 1000.0);
+    if (msec > double(INT_MAX)) {
+        qDebug().noquote() << QStringLiteral("%1 %2 min is too long: capped to %3 ms")
+                                  .arg(QLatin1String(what))
+                                  .arg(minutes)
+                                  .arg(INT_MAX);
+        return INT_MAX;
+    }
+    return int(msec);
+}
+
+void aNode::setTimeToOpen(double minutes)
+{
+    minutes = checkedMinutes(minutes, "Time to open");
+    if (minutes > 0) {
+        timeToOpenOn = true;
+        openTimer->setInterval(intervalFor(minutes, "Time to open"));
+        if (!isFlowing()) {
+            restartOpenTimer();
+            emit timeToOpenTick(openTimer->remainingTime());
+        }
+    } else {
+        // Switched off: a countdown already running must not act any more.
+        stopOpenTimer();
+        timeToOpenOn = false;
+    }
+}
+
+void aNode::setTimeToClose(double minutes)
+{
+    minutes = checkedMinutes(minutes, "Time to close");
+    if (minutes > 0) {
+        timeToCloseOn = true;
+        closeTimer->setInterval(intervalFor(minutes, "Time to close"));
+        if (isFlowing()) {
+            restartCloseTimer();
+            emit timeToCloseTick(closeTimer->remainingTime());
+        }
+    } else {
+        stopCloseTimer();
+        timeToCloseOn = false;
+    }
+}
+
+void aNode::restartOpenTimer()
+{
+    if (!timeToOpenOn)
+        return;
+    openTimer->stop();
+    openTimer->tickTimer->stop();
+    openTimer->start();
+    openTimer->tickTimer->start();
+}
+
+void aNode::restartCloseTimer()
+{
+    if (!timeToCloseOn)
+        return;
+    closeTimer->stop();
+    closeTimer->tickTimer->stop();
+    closeTimer->start();
+    closeTimer->tickTimer->start();
+}
+
+void aNode::stopOpenTimer()
+{
+    if (!timeToOpenOn)
+        return;
+    openTimer->stop();
+    openTimer->tickTimer->stop();
+}
+
+void aNode::stopCloseTimer()
+{
+    if (!timeToCloseOn)
+        return;
+    closeTimer->stop();
+    closeTimer->tickTimer->stop();
+}
+
 void aNode::newFromStat() {}
-void aNode::connected() {}
+
+void aNode::connected()
+{
+    connect(telso, &Telso::AskSetNewGas, this, &aNode::AskSetNewGas);
+    connect(telso, &Telso::AskGetNowGas, this, &aNode::AskGetNowGas);
+    connect(telso, &Telso::AskSetPurge, this, &aNode::AskSetPurge);
+    connect(telso, &Telso::askStat, this, &aNode::askStat);
+    connected0();
+}
+
 void aNode::connected0() {}
-void aNode::askStat(TMsg) {}
+
+void aNode::askStat(TMsg msg)
+{
+    if (msg.toSub.isEmpty() || !busNames.contains(msg.toSub))
+        return;
+    QList<aNode *> subtree;
+    collectSubtree(this, subtree);
+    QStringList texts;
+    texts.reserve(subtree.size());
+    for (const aNode *n : std::as_const(subtree))
+        texts.append(n->statusText());
+    telso->reply(msg, QStringLiteral("@%1 %2").arg(msg.cmd, texts.join(QLatin1Char(' '))));
+}

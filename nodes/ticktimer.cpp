@@ -1,6 +1,22 @@
 #include "nodes/ticktimer.h"
 
-// Interface stub.
-TickTimer::TickTimer(QObject *parent) : QTimer(parent), tickTimer(new QTimer) {}
-TickTimer::~TickTimer() { tickTimer->deleteLater(); }
-void TickTimer::tickTimerTimeout() {}
+TickTimer::TickTimer(QObject *parent) : QTimer(parent), tickTimer(new QTimer)
+{
+    tickTimer->setSingleShot(false);
+    tickTimer->setInterval(1000);
+    connect(tickTimer, &QTimer::timeout, this, &TickTimer::tickTimerTimeout);
+    connect(this, &QTimer::timeout, tickTimer, &QTimer::stop);
+}
+
+TickTimer::~TickTimer()
+{
+    // The tick timer has no parent; it must not go on ticking until it is
+    // actually deleted.
+    tickTimer->stop();
+    tickTimer->deleteLater();
+}
+
+void TickTimer::tickTimerTimeout()
+{
+    emit tick(remainingTime());
+}

@@ -1,0 +1,237 @@
+#include "valves/avalve.h"
+
+#include "bus/telso.h"
+#include "nodes/ticktimer.h"
+#include "valves/conditions.h"
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+static const char idleStyle[] = "background-color: rgb(241, 241, 241);";
+static const char countingStyle[] = "background-color: rgb(250, 250, 241);";
+
+std::function<void(QMessageBox *)> aValve::refusalShown;
+
+aValve::aValve(const QString &nodeName, int panelColumn, const QString &gas, double cf, const QString &lineName,
+               const QString &hwNode, const QString &channel, int x, int y, int w, int h, Telso *telso,
+               const QString &flagWord)
+    : aNode(nodeName, panelColumn, Valve, gas, cf, gas + QLatin1Char(' ') + lineName, hwNode, channel, x, y, w,
+            h, telso)
+{
+    setupUi(this);
+    normallyOn = flagWord.toUpper() == QLatin1String("N_ON");
+    L1->setText(gas);
+    L2->setText(lineName);
+    DispTimeToOpen->hide();
+    DispTimeToClose->hide();
+
+    if (telso)
+        connect(telso, &Telso::AnsIsOn, this, &aValve::AnsIsOn);
+    connect(B, &QPushButton::clicked, this, &aValve::openClose);
+    connect(this, &aNode::timeToOpen, this, &aValve::actionTimeToOpen);
+    connect(this, &aNode::timeToClose, this, &aValve::actionTimeToClose);
+    connect(this, &aNode::timeToOpenTick, this, &aValve::tickTimeToOpen);
+    connect(this, &aNode::timeToCloseTick, this, &aValve::tickTimeToClose);
+    connect(DispTimeToOpen, &QLineEdit::editingFinished, this, &aValve::newTimeToOpen);
+    connect(DispTimeToClose, &QLineEdit::editingFinished, this, &aValve::newTimeToClose);
+
+    stat = normallyOn;
+    showStat(stat);
+}
+
+aValve::~aValve() = default;
+
+QString aValve::typeName() const
+{
+    return QStringLiteral("Valve");
+}
+
+bool aValve::isOn() const
+{
+    return stat;
+}
+
+void aValve::doubleClickAction()
+{
+    openClose();
+}
+
+QString aValve::statusText() const
+{
+    return QStringLiteral("V[%1,%2]").arg(label, stat ? QStringLiteral("Open") : QStringLiteral("Close"));
+}
+
+void aValve::openClose()
+{
+    if (!stat)
+        vOpen(true);
+    else
+        vClose();
+}
+
+void aValve::showStat(bool s)
+{
+    if (telso && !busNames.isEmpty()) {
+        const QString event = QStringLiteral("NewStat Valve %1").arg(s ? 1 : 0);
+        for (const QString &name : std::as_const(busNames))
+            telso->sendEvent(name, event);
+    }
+    stat = s;
+    emit newStat();
+    B->setText(style.buttonText(stat ? 0 : 1));
+    B->setStyleSheet(style.buttonStyle(stat ? 0 : 1));
+}
+
+void aValve::connected0()
+{
+    telso->sendCommand(nodeName, QStringLiteral("System"), QStringLiteral("flgon %1").arg(hwNode), QString());
+    telso->sendCommand(nodeName, hwNode, QStringLiteral("IsOn %1").arg(channel), QString());
+}
+
+void aValve::AnsIsOn(TMsg m)
+{
+    if (m.from != hwNode)
+        return;
+    if (m.paramList.size() < 2)
+        return;
+    if (m.paramList.at(0) != channel)
+        return;
+    const int value = m.paramList.at(1).toInt(nullptr, 10);
+    const bool open = (value == 1) != normallyOn;
+    if (open != stat)
+        showStat(open);
+}
+
+void aValve::actionTimeToOpen()
+{
+    vOpen(true);
+    showBlankTimeToOpen();
+}
+
+void aValve::actionTimeToClose()
+{
+    vClose();
+    showBlankTimeToClose();
+}
+
+void aValve::tickTimeToOpen(int remain_msec)
+{
+    showCountdown(DispTimeToOpen, remain_msec);
+}
+
+void aValve::tickTimeToClose(int remain_msec)
+{
+    showCountdown(DispTimeToClose, remain_msec);
+}
+
+void aValve::showCountdown(QLineEdit *field, int remain_msec)
+{
+    const int minutes = remain_msec / 60000;
+    const int seconds = remain_msec / 1000 - minutes * 60;
+    field->setText(tr("%1:%2").arg(QString::number(minutes), QStringLiteral("%1").arg(seconds, 2, 10, QLatin1Char('0'))));
+    field->setStyleSheet(QLatin1String(countingStyle));
+}
+
+void aValve::showBlankTimeToOpen()
+{
+    showCountdown(DispTimeToOpen, openTimer->interval());
+    DispTimeToOpen->setStyleSheet(QLatin1String(idleStyle));
+}
+
+void aValve::showBlankTimeToClose()
+{
+    showCountdown(DispTimeToClose, closeTimer->interval());
+    DispTimeToClose->setStyleSheet(QLatin1String(idleStyle));
+}
+
+// "1:30", ":30", "2:" or a plain number of minutes; anything after the first
+// ":" is the seconds part. Text that is not a number counts as 0.
+static double typedMinutes(const QString &text)
+{
+    const qsizetype i = text.indexOf(QLatin1Char(':'));
+    if (i < 0)
+        return text.toDouble();
+    const double minutes = text.left(i).toDouble();
+    const double seconds = text.mid(i + 1).toDouble();
+    return seconds / 60.0 + minutes;
+}
+
+void aValve::newTimeToOpen()
+{
+    const bool wasRunning = openTimer->isActive();
+    setTimeToOpen(typedMinutes(DispTimeToOpen->text()));
+    // Switching the timer off stopped the countdown; show it at rest.
+    if (wasRunning && !timeToOpenOn)
+        showBlankTimeToOpen();
+}
+
+void aValve::newTimeToClose()
+{
+    const bool wasRunning = closeTimer->isActive();
+    setTimeToClose(typedMinutes(DispTimeToClose->text()));
+    if (wasRunning && !timeToCloseOn)
+        showBlankTimeToClose();
+}
+
+void aValve::vOpen(bool open)
+{
+    if (!open) {
+        vClose();
+        return;
+    }
+    QString message;
+    if (!checkConditions(condToOpen, label, QStringLiteral("Open"), message)) {
+        showRefusal(message);
+        return;
+    }
+    bool anyOpen = false;
+    for (aValve *partner : std::as_const(exclusiveValves)) {
+        if (partner->isOn()) {
+            anyOpen = true;
+            partner->vClose();
+        }
+    }
+    stopOpenTimer();
+    showBlankTimeToOpen();
+    restartCloseTimer();
+    sendSwitch(true);
+    showStat(true);
+    if (anyOpen)
+        emit triedToOpenExclusiveValves();
+}
+
+void aValve::vClose()
+{
+    QString message;
+    if (!checkConditions(condToClose, label, QStringLiteral("Close"), message)) {
+        showRefusal(message);
+        return;
+    }
+    stopCloseTimer();
+    showBlankTimeToClose();
+    restartOpenTimer();
+    sendSwitch(false);
+    showStat(false);
+}
+
+void aValve::sendSwitch(bool open)
+{
+    if (!telso)
+        return;
+    const bool channelOn = open != normallyOn;
+    const QString cmd = channelOn ? QStringLiteral("ChOn %1") : QStringLiteral("ChOff %1");
+    telso->sendCommand(nodeName, hwNode, cmd.arg(channel), QString());
+}
+
+// The box is modal for the operator but does not block the caller: it may be
+// raised while a bus line is being handled, and waiting there for a click
+// would hold back every later line.
+void aValve::showRefusal(const QString &message)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("Can't open the Valve"), message, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    if (refusalShown)
+        refusalShown(box);
+}

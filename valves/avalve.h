@@ -1,0 +1,72 @@
+#pragma once
+
+#include "nodes/anode.h"
+#include "ui_avalve.h"
+#include "valves/style.h"
+
+#include <QList>
+
+#include <functional>
+
+class QLineEdit;
+class QMessageBox;
+
+// An on/off valve on one channel of a hardware node. A normally-on valve is
+// open while its channel is off, so every command and reading is inverted.
+class aValve : public aNode, private Ui_aValve
+{
+    Q_OBJECT
+
+public:
+    aValve(const QString &nodeName, int panelColumn, const QString &gas, double cf, const QString &lineName,
+           const QString &hwNode, const QString &channel, int x, int y, int w, int h, Telso *telso,
+           const QString &flagWord);
+    ~aValve() override;
+
+    QString typeName() const override;
+    bool isOn() const override;
+    void doubleClickAction() override;
+    QString statusText() const override;
+
+    QLineEdit *timeToOpenField() const { return DispTimeToOpen; }
+    QLineEdit *timeToCloseField() const { return DispTimeToClose; }
+
+    // Called with every refusal box right after it is shown, so that a
+    // caller (the tests) can look at it without a person dismissing it.
+    static std::function<void(QMessageBox *)> refusalShown;
+
+    bool normallyOn = false;
+    QList<aValve *> exclusiveValves;
+
+signals:
+    void triedToOpenExclusiveValves();
+
+public slots:
+    void openClose();
+    void showStat(bool s);
+
+private slots:
+    void connected0() override;
+
+public slots:
+    void AnsIsOn(TMsg m);
+    void actionTimeToOpen();
+    void actionTimeToClose();
+    void tickTimeToOpen(int remain_msec);
+    void tickTimeToClose(int remain_msec);
+    void showBlankTimeToOpen();
+    void showBlankTimeToClose();
+    void newTimeToOpen();
+    void newTimeToClose();
+    void vOpen(bool open = true);
+    void vClose();
+
+private:
+    Q_DISABLE_COPY(aValve)
+
+    void showCountdown(QLineEdit *field, int remain_msec);
+    void showRefusal(const QString &message);
+    void sendSwitch(bool open);
+
+    Style style;
+};

@@ -66,6 +66,8 @@ aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double 
     purge = 1.0;
     Purge->setText(QStringLiteral("1"));
     infoBox = new QMessageBox();
+    // The operator keeps working on the panel while the box is open.
+    infoBox->setModal(false);
     DispName->setText(label);
 
     if (telso) {

@@ -44,8 +44,8 @@ const int defaultCheckHold = 5000;
 } // namespace
 
 aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double cf, const QString &label,
-           const QString &hwNode, const QString &channel, int x, int y, int w, int h, double minFlowA,
-           double minFlowB, Telso *telso)
+           const QString &hwNode, const QString &channel, int x, int y, int w, int h, double minFlowA, double minFlowB,
+           Telso *telso)
     : aNode(nodeName, panelColumn, MFC, gas, cf, label, hwNode, channel, x, y, w, h, telso)
 {
     setupUi(this);
@@ -342,9 +342,10 @@ void aMFC::chkFlow()
     if (normal == flowNormal)
         return;
     if (telso)
-        telso->sendEvent(nodeName, QStringLiteral("%1 %2 %3")
-                                       .arg(normal ? QStringLiteral("_FlowIsNormal") : QStringLiteral("_FlowIsAbnormal"),
-                                            shortest(mfcSV), shortest(mfcPV)));
+        telso->sendEvent(nodeName,
+                         QStringLiteral("%1 %2 %3")
+                             .arg(normal ? QStringLiteral("_FlowIsNormal") : QStringLiteral("_FlowIsAbnormal"),
+                                  shortest(mfcSV), shortest(mfcPV)));
     flowNormal = normal;
 }
 

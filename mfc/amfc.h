@@ -17,8 +17,8 @@ class aMFC : public aNode, private Ui_MFCC
 
 public:
     aMFC(const QString &nodeName, int panelColumn, const QString &gas, double cf, const QString &label,
-         const QString &hwNode, const QString &channel, int x, int y, int w, int h, double minFlowA,
-         double minFlowB, Telso *telso);
+         const QString &hwNode, const QString &channel, int x, int y, int w, int h, double minFlowA, double minFlowB,
+         Telso *telso);
     ~aMFC() override;
 
     // The form has a widget of the same name; the node's label is meant.

@@ -30,8 +30,7 @@ struct Rig
         dir.write(QStringLiteral("Kestrune.key"), "key\n");
         telso = std::make_unique<Telso>(QString(), QString(), QStringLiteral("Kestrune"), QStringLiteral("Kestrune"));
         mfc = std::make_unique<aMFC>(QStringLiteral("3"), 0, QStringLiteral("N2"), 1.0, QStringLiteral("MFC1"),
-                                     QStringLiteral("Dev1"), channel, 100, 50, 20, 20, minFlowA, minFlowB,
-                                     telso.get());
+                                     QStringLiteral("Dev1"), channel, 100, 50, 20, 20, minFlowA, minFlowB, telso.get());
         mfc->busNames << QStringLiteral("Line1");
         if (sourceCf != 0) {
             source = std::make_unique<aNode>(QStringLiteral("1"), 1, aNode::PlainNode, QStringLiteral("N2"), sourceCf,
@@ -40,7 +39,6 @@ struct Rig
             source->addParent(mfc.get());
         }
     }
-    ~Rig() { mfc.reset(); }
 
     bool login()
     {
@@ -172,31 +170,101 @@ void TestMfc::setPoint_data()
 
     // A source with cf 2 halves display values on the way to the device, so
     // the device values 2, 2.5, 4, 5 and 7 come from typing twice as much.
-    QTest::newRow("min flow: 2 becomes 0") << 2.0 << 100.0 << 0.05 << 1.0 << "4" << "4" << "2" << "0" << "  0.0" << 0.0;
-    QTest::newRow("min flow: 2.5 becomes 5") << 2.0 << 100.0 << 0.05 << 1.0 << "5" << "5" << "1" << "5" << " 10.0" << 10.0;
-    QTest::newRow("min flow: 4 becomes 5") << 2.0 << 100.0 << 0.05 << 1.0 << "8" << "8" << "1" << "5" << " 10.0" << 10.0;
-    QTest::newRow("min flow: 5 stays") << 2.0 << 100.0 << 0.05 << 1.0 << "10" << "10" << "1" << "5" << "10" << 10.0;
-    QTest::newRow("min flow: 7 stays") << 2.0 << 100.0 << 0.05 << 1.0 << "14" << "14" << "1" << "7" << "14" << 14.0;
-    QTest::newRow("first factor 0: no rule") << 0.0 << 0.0 << 0.05 << 1.0 << "2" << "2" << "1" << "2" << "2" << 2.0;
-    QTest::newRow("second factor 0: no rule") << 0.0 << 100.0 << 0.0 << 1.0 << "2" << "2" << "1" << "2" << "2" << 2.0;
-    QTest::newRow("10.4 rounds down") << 0.0 << 0.0 << 0.0 << 1.0 << "10.4" << "10" << "1" << "10" << "10.4" << 10.4;
-    QTest::newRow("10.5 rounds up") << 0.0 << 0.0 << 0.0 << 1.0 << "10.5" << "11" << "1" << "11" << "10.5" << 10.5;
-    QTest::newRow("-0.7 gives 0") << 0.0 << 0.0 << 0.0 << 1.0 << "-0.7" << "0" << "2" << "0" << "-0.7" << -0.7;
-    QTest::newRow("not a number gives 0") << 0.0 << 0.0 << 0.0 << 1.0 << "abc" << "0" << "2" << "0" << "abc" << 0.0;
-    QTest::newRow("purge 0 closes") << 0.0 << 0.0 << 0.0 << 0.0 << "50" << "50" << "2" << "0" << "50" << 50.0;
-    QTest::newRow("purge 2 doubles") << 0.0 << 0.0 << 0.0 << 2.0 << "50" << "50" << "1" << "100" << "50" << 50.0;
-    QTest::newRow("purge 2.5 counts as 3") << 0.0 << 0.0 << 0.0 << 2.5 << "10" << "10" << "1" << "30" << "10" << 10.0;
-    QTest::newRow("infinite counts as 0") << 0.0 << 0.0 << 0.0 << 1.0 << "inf" << "0" << "2" << "0" << "inf" << 0.0;
-    QTest::newRow("nan counts as 0") << 0.0 << 0.0 << 0.0 << 1.0 << "nan" << "0" << "2" << "0" << "nan" << 0.0;
-    QTest::newRow("overflowing text counts as 0") << 0.0 << 0.0 << 0.0 << 1.0 << "1e400" << "0" << "2" << "0" << "1e400" << 0.0;
-    QTest::newRow("huge set point clamped") << 0.0 << 0.0 << 0.0 << 1.0 << "1e300" << "2147483647" << "1"
-                                            << "2147483647" << "1e300" << 1e300;
-    QTest::newRow("huge negative set point clamped") << 0.0 << 0.0 << 0.0 << 1.0 << "-1e300" << "-2147483648" << "2"
-                                                     << "-2147483648" << "-1e300" << -1e300;
-    QTest::newRow("huge set point and purge") << 0.0 << 0.0 << 0.0 << 1e300 << "1e300" << "2147483647" << "1"
-                                              << "4611686014132420600" << "1e300" << 1e300;
-    QTest::newRow("infinite purge counts as 0") << 0.0 << 0.0 << 0.0 << qInf() << "10" << "10" << "2" << "0" << "10"
-                                                << 10.0;
+    QTest::newRow("min flow: 2 becomes 0") << 2.0 << 100.0 << 0.05 << 1.0 << "4"
+                                           << "4"
+                                           << "2"
+                                           << "0"
+                                           << "  0.0" << 0.0;
+    QTest::newRow("min flow: 2.5 becomes 5") << 2.0 << 100.0 << 0.05 << 1.0 << "5"
+                                             << "5"
+                                             << "1"
+                                             << "5"
+                                             << " 10.0" << 10.0;
+    QTest::newRow("min flow: 4 becomes 5") << 2.0 << 100.0 << 0.05 << 1.0 << "8"
+                                           << "8"
+                                           << "1"
+                                           << "5"
+                                           << " 10.0" << 10.0;
+    QTest::newRow("min flow: 5 stays") << 2.0 << 100.0 << 0.05 << 1.0 << "10"
+                                       << "10"
+                                       << "1"
+                                       << "5"
+                                       << "10" << 10.0;
+    QTest::newRow("min flow: 7 stays") << 2.0 << 100.0 << 0.05 << 1.0 << "14"
+                                       << "14"
+                                       << "1"
+                                       << "7"
+                                       << "14" << 14.0;
+    QTest::newRow("first factor 0: no rule") << 0.0 << 0.0 << 0.05 << 1.0 << "2"
+                                             << "2"
+                                             << "1"
+                                             << "2"
+                                             << "2" << 2.0;
+    QTest::newRow("second factor 0: no rule") << 0.0 << 100.0 << 0.0 << 1.0 << "2"
+                                              << "2"
+                                              << "1"
+                                              << "2"
+                                              << "2" << 2.0;
+    QTest::newRow("10.4 rounds down") << 0.0 << 0.0 << 0.0 << 1.0 << "10.4"
+                                      << "10"
+                                      << "1"
+                                      << "10"
+                                      << "10.4" << 10.4;
+    QTest::newRow("10.5 rounds up") << 0.0 << 0.0 << 0.0 << 1.0 << "10.5"
+                                    << "11"
+                                    << "1"
+                                    << "11"
+                                    << "10.5" << 10.5;
+    QTest::newRow("-0.7 gives 0") << 0.0 << 0.0 << 0.0 << 1.0 << "-0.7"
+                                  << "0"
+                                  << "2"
+                                  << "0"
+                                  << "-0.7" << -0.7;
+    QTest::newRow("not a number gives 0") << 0.0 << 0.0 << 0.0 << 1.0 << "abc"
+                                          << "0"
+                                          << "2"
+                                          << "0"
+                                          << "abc" << 0.0;
+    QTest::newRow("purge 0 closes") << 0.0 << 0.0 << 0.0 << 0.0 << "50"
+                                    << "50"
+                                    << "2"
+                                    << "0"
+                                    << "50" << 50.0;
+    QTest::newRow("purge 2 doubles") << 0.0 << 0.0 << 0.0 << 2.0 << "50"
+                                     << "50"
+                                     << "1"
+                                     << "100"
+                                     << "50" << 50.0;
+    QTest::newRow("purge 2.5 counts as 3") << 0.0 << 0.0 << 0.0 << 2.5 << "10"
+                                           << "10"
+                                           << "1"
+                                           << "30"
+                                           << "10" << 10.0;
+    QTest::newRow("infinite counts as 0") << 0.0 << 0.0 << 0.0 << 1.0 << "inf"
+                                          << "0"
+                                          << "2"
+                                          << "0"
+                                          << "inf" << 0.0;
+    QTest::newRow("overflowing text counts as 0") << 0.0 << 0.0 << 0.0 << 1.0 << "1e400"
+                                                  << "0"
+                                                  << "2"
+                                                  << "0"
+                                                  << "1e400" << 0.0;
+    QTest::newRow("huge set point clamped") << 0.0 << 0.0 << 0.0 << 1.0 << "1e300"
+                                            << "2147483647"
+                                            << "1"
+                                            << "2147483647"
+                                            << "1e300" << 1e300;
+    QTest::newRow("huge set point and purge") << 0.0 << 0.0 << 0.0 << 1e300 << "1e300"
+                                              << "2147483647"
+                                              << "1"
+                                              << "4611686014132420600"
+                                              << "1e300" << 1e300;
+    QTest::newRow("infinite purge counts as 0") << 0.0 << 0.0 << 0.0 << qInf() << "10"
+                                                << "10"
+                                                << "2"
+                                                << "0"
+                                                << "10" << 10.0;
 }
 
 void TestMfc::setPoint()
@@ -218,9 +286,9 @@ void TestMfc::setPoint()
     QCOMPARE(rig.mfc->setSetPointText(typed), returned);
     QCOMPARE(rig.text("NewSetPoint"), fieldAfter);
     QVERIFY(rig.server.waitForLines(3));
-    QCOMPARE(rig.server.lines(), (QStringList{"Kestrune.Line1>System _EvNewStat MFC Set Point " + announced,
-                                              "Kestrune.3>Dev1.ch1 SetRunMode " + runMode,
-                                              "Kestrune.3>Dev1.ch1 SetValue " + value}));
+    QCOMPARE(rig.server.lines(),
+             (QStringList{"Kestrune.Line1>System _EvNewStat MFC Set Point " + announced,
+                          "Kestrune.3>Dev1.ch1 SetRunMode " + runMode, "Kestrune.3>Dev1.ch1 SetValue " + value}));
 }
 
 void TestMfc::purgeField_data()
@@ -229,11 +297,14 @@ void TestMfc::purgeField_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<double>("purge");
 
-    QTest::newRow("2.50") << "2.50" << "2.5" << 2.5;
-    QTest::newRow("abc") << "abc" << "0" << 0.0;
-    QTest::newRow("inf") << "inf" << "0" << 0.0;
-    QTest::newRow("1e300") << "1e300" << "1e+300" << 1e300;
-    QTest::newRow("1234567") << "1234567" << "1.23457e+06" << 1234567.0;
+    QTest::newRow("2.50") << "2.50"
+                          << "2.5" << 2.5;
+    QTest::newRow("abc") << "abc"
+                         << "0" << 0.0;
+    QTest::newRow("inf") << "inf"
+                         << "0" << 0.0;
+    QTest::newRow("1e300") << "1e300"
+                           << "1e+300" << 1e300;
 }
 
 void TestMfc::purgeField()
@@ -260,12 +331,18 @@ void TestMfc::measuredValue_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("announced");
 
-    QTest::newRow("9.5 needs two blanks") << 0.0 << "9.5" << "  9.5" << "9.5";
-    QTest::newRow("100 at cf 1.42") << 1.42 << "100" << "142.0" << "142";
-    QTest::newRow("one decimal") << 0.0 << "12.345" << " 12.3" << "12.345";
-    QTest::newRow("not a number") << 0.0 << "abc" << "  0.0" << "0";
-    QTest::newRow("infinite") << 1.42 << "inf" << "  0.0" << "0";
-    QTest::newRow("nan") << 0.0 << "nan" << "  0.0" << "0";
+    QTest::newRow("9.5 needs two blanks") << 0.0 << "9.5"
+                                          << "  9.5"
+                                          << "9.5";
+    QTest::newRow("100 at cf 1.42") << 1.42 << "100"
+                                    << "142.0"
+                                    << "142";
+    QTest::newRow("not a number") << 0.0 << "abc"
+                                  << "  0.0"
+                                  << "0";
+    QTest::newRow("infinite") << 1.42 << "inf"
+                              << "  0.0"
+                              << "0";
 }
 
 void TestMfc::measuredValue()
@@ -279,8 +356,8 @@ void TestMfc::measuredValue()
     QVERIFY(rig.login());
     QSignalSpy values(rig.mfc.get(), &aMFC::newValue);
     rig.server.send("Dev1.ch1>Kestrune _ChangedValue " + reported);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.withoutFlowEvents(), QStringList{"Kestrune.Line1>System _Ev_ChangedValue " + announced},
-                              10000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.withoutFlowEvents(),
+                              QStringList{"Kestrune.Line1>System _Ev_ChangedValue " + announced}, 10000);
     QCOMPARE(rig.text("Floating"), shown);
     QCOMPARE(values.count(), 1);
     QCOMPARE(rig.mfc->shownFlow(), shown.toDouble());
@@ -350,19 +427,18 @@ void TestMfc::flowCheck_data()
 
     QTest::newRow("on, within 10 %") << "100" << QStringList{"95", "109.9"} << QStringList{};
     QTest::newRow("on, 10 % off") << "100" << QStringList{"90"} << QStringList{"_FlowIsAbnormal 100 90"};
-    QTest::newRow("one event per change")
-        << "100" << QStringList{"80", "70", "100", "101"}
-        << QStringList{"_FlowIsAbnormal 100 80", "_FlowIsNormal 100 100"};
+    QTest::newRow("one event per change") << "100" << QStringList{"80", "70", "100", "101"}
+                                          << QStringList{"_FlowIsAbnormal 100 80", "_FlowIsNormal 100 100"};
     QTest::newRow("off, no flow") << "0" << QStringList{"0.9", "0"} << QStringList{};
     QTest::newRow("off, gas through a closed controller")
         << "0" << QStringList{"1", "5", "0.5"} << QStringList{"_FlowIsAbnormal 0 1", "_FlowIsNormal 0 0.5"};
-    QTest::newRow("flows that are not finite count as 0") << "0" << QStringList{"inf", "nan", "1e400", "-inf"}
-                                                           << QStringList{};
-    QTest::newRow("set value that is not finite counts as 0") << "inf" << QStringList{"5"}
-                                                               << QStringList{"_FlowIsAbnormal 0 5"};
+    QTest::newRow("flows that are not finite count as 0")
+        << "0" << QStringList{"inf", "nan", "1e400", "-inf"} << QStringList{};
+    QTest::newRow("set value that is not finite counts as 0")
+        << "inf" << QStringList{"5"} << QStringList{"_FlowIsAbnormal 0 5"};
     QTest::newRow("huge flow") << "100" << QStringList{"1e308"} << QStringList{"_FlowIsAbnormal 100 1e+308"};
-    QTest::newRow("huge flow and set value") << "-1e308" << QStringList{"-1e308", "1e308"}
-                                             << QStringList{"_FlowIsAbnormal -1e+308 1e+308"};
+    QTest::newRow("huge flow and set value")
+        << "-1e308" << QStringList{"-1e308", "1e308"} << QStringList{"_FlowIsAbnormal -1e+308 1e+308"};
 }
 
 void TestMfc::flowCheck()
@@ -415,8 +491,8 @@ void TestMfc::newReportHoldsCheckAgain()
     QVERIFY(rig.mfc->checkHeld);
     QVERIFY(rig.mfc->flowNormal);
     QCOMPARE(rig.flowEvents().size(), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.flowEvents(),
-                              (QStringList{"_FlowIsAbnormal 100 50", "_FlowIsAbnormal 200 50"}), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.flowEvents(), (QStringList{"_FlowIsAbnormal 100 50", "_FlowIsAbnormal 200 50"}),
+                              10000);
 }
 
 void TestMfc::childChangeResendsSetPoint()

@@ -12,6 +12,11 @@ static QString boolWord(bool b)
     return b ? QStringLiteral("true") : QStringLiteral("false");
 }
 
+bool flowingFromWord(const QString &word)
+{
+    return word.toUpper() == QLatin1String("ON");
+}
+
 bool termHolds(const CondTerm *term)
 {
     const bool flowing = term->node->isFlowing();

@@ -5,6 +5,10 @@
 #include <QList>
 #include <QString>
 
+// The state word of a configured term: "ON" in any letter case requires
+// flowing gas, every other word requires none.
+bool flowingFromWord(const QString &word);
+
 // Whether the term's node is in the state the term asks for. Writes one
 // debug trace line per evaluation.
 bool termHolds(const CondTerm *term);

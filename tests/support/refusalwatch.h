@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QList>
+#include <QMessageBox>
+#include <QPointer>
+#include <QString>
+
+class QWidget;
+
+// Records every refusal box a valve shows while it lives, and closes each one
+// at once unless told to leave them open.
+class RefusalWatch
+{
+public:
+    struct Box
+    {
+        QString title;
+        QString text;
+        QWidget *parent = nullptr;
+        QMessageBox::StandardButtons buttons;
+        bool visible = false;
+        bool modal = false;
+        QPointer<QMessageBox> box;
+    };
+
+    explicit RefusalWatch(bool closeBoxes = true);
+    ~RefusalWatch();
+
+    QList<Box> boxes;
+
+private:
+    Q_DISABLE_COPY(RefusalWatch)
+};

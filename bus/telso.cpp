@@ -17,6 +17,17 @@ QString oneLine(QString text)
     return text;
 }
 
+// Latin-1 with one "?" for every character outside it, also for those
+// that take two UTF-16 units.
+QByteArray latin1(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size() + 1);
+    for (const char32_t c : text.toUcs4())
+        out += c < 0x100 ? char(c) : '?';
+    return out;
+}
+
 } // namespace
 
 Telso::Telso(const QString &ip, const QString &port, const QString &keyFile, const QString &name)
@@ -98,9 +109,14 @@ bool Telso::isLoggedIn() const
     return socket && state == LoggedIn && socket->state() == QAbstractSocket::ConnectedState;
 }
 
+static void reportOverlong()
+{
+    qDebug().noquote() << QStringLiteral("discarding a received line longer than %1 bytes").arg(Telso::MaxLineLength);
+}
+
 // Takes the next complete line from what has arrived. Lines longer than
 // MaxLineLength are dropped whole, so their tails never pass for messages of
-// their own, and at most one line's worth of bytes is ever held back.
+// their own, and what is held back stays within two lines' worth of bytes.
 bool Telso::nextLine(QByteArray &line)
 {
     for (;;) {
@@ -108,8 +124,7 @@ bool Telso::nextLine(QByteArray &line)
         if (lf >= 0) {
             const bool overlong = skipping || lf > MaxLineLength;
             if (overlong && !skipping)
-                qDebug().noquote()
-                    << QStringLiteral("discarding a received line longer than %1 bytes").arg(MaxLineLength);
+                reportOverlong();
             skipping = false;
             if (!overlong) {
                 line = pending.left(lf);
@@ -121,8 +136,7 @@ bool Telso::nextLine(QByteArray &line)
         }
         if (pending.size() > MaxLineLength) {
             if (!skipping)
-                qDebug().noquote()
-                    << QStringLiteral("discarding a received line longer than %1 bytes").arg(MaxLineLength);
+                reportOverlong();
             skipping = true;
             pending.clear();
         }
@@ -169,7 +183,7 @@ void Telso::answerChallenge(const QByteArray &line)
     if (answer.endsWith(QLatin1Char('\n')))
         answer.chop(1);
     state = AwaitingGreeting;
-    socket->write(oneLine(answer).toLatin1() + '\n');
+    socket->write(latin1(oneLine(answer)) + '\n');
 }
 
 void Telso::dispatch(const QByteArray &line)
@@ -231,7 +245,7 @@ bool Telso::writeLine(const QString &line)
         qDebug().noquote() << QStringLiteral("not logged in to the server, line dropped: ") + line;
         return false;
     }
-    socket->write(line.toLatin1() + '\n');
+    socket->write(latin1(line) + '\n');
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "bus/telso.h"
 #include "mfc/amfc.h"
 #include "support/fakeserver.h"
+#include "support/refusalwatch.h"
 #include "support/tempworkdir.h"
 #include "valves/avalve.h"
 
@@ -233,18 +234,14 @@ void TestRouting::closedRouteValveRefusing()
     term.node = plant.S4;
     term.flowing = false;
     plant.V1->condToOpen.append(Condition{&term});
-    int refusals = 0;
-    aValve::refusalShown = [&refusals](QMessageBox *box) {
-        ++refusals;
-        box->close();
-    };
+    RefusalWatch refusals;
 
     const QStringList lines =
         Plant::commandsOnly(plant.exchange(QStringLiteral("Client.p>Kestrune.Line1 SetNewGas N2 10")));
-    aValve::refusalShown = nullptr;
     QCOMPARE(lines, (QStringList{"Kestrune.7>Dev1.ch1 SetRunMode 1", "Kestrune.7>Dev1.ch1 SetValue 10",
                                  "Kestrune.Line1>Client.p Ok: 10"}));
-    QCOMPARE(refusals, 1);
+    QCOMPARE(refusals.boxes.size(), 1);
+    QCOMPARE(refusals.boxes.at(0).parent, plant.V1);
     QVERIFY(!plant.V1->isOn());
 }
 

@@ -1,0 +1,356 @@
+#include "mfc/amfc.h"
+
+#include "bus/telso.h"
+
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+
+namespace {
+
+// Keeps a computed value usable: an overflow saturates, an undefined result
+// counts as 0, so nothing but a finite number is shown or sent.
+double bounded(double v)
+{
+    if (std::isnan(v))
+        return 0.0;
+    if (std::isinf(v))
+        return v > 0 ? DBL_MAX : -DBL_MAX;
+    return v;
+}
+
+double finiteOrZero(double v)
+{
+    return std::isfinite(v) ? v : 0.0;
+}
+
+// Truncates toward zero; clamped, since a double may exceed what an int holds.
+int truncToInt(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= double(INT_MAX))
+        return INT_MAX;
+    if (v <= double(INT_MIN))
+        return INT_MIN;
+    return int(v);
+}
+
+const int defaultCheckHold = 5000;
+
+} // namespace
+
+aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double cf, const QString &label,
+           const QString &hwNode, const QString &channel, int x, int y, int w, int h, double minFlowA, double minFlowB,
+           Telso *telso)
+    : aNode(nodeName, panelColumn, MFC, gas, cf, label, hwNode, channel, x, y, w, h, telso)
+{
+    setupUi(this);
+
+    this->minFlowA = finiteOrZero(minFlowA);
+    this->minFlowB = finiteOrZero(minFlowB);
+    minFlow = bounded(this->minFlowA * this->minFlowB);
+    flowNormal = true;
+    checkHeld = false;
+
+    checkTimer = new QTimer(this);
+    checkTimer->setSingleShot(true);
+    checkTimer->setInterval(defaultCheckHold);
+    connect(checkTimer, &QTimer::timeout, this, &aMFC::timeToChkFlow);
+
+    stat = false;
+    settingSV = mfcSV = mfcPV = 0.0;
+    purge = 1.0;
+    Purge->setText(QStringLiteral("1"));
+    infoBox = new QMessageBox();
+    // The operator keeps working on the panel while the box is open.
+    infoBox->setModal(false);
+    DispName->setText(label);
+
+    if (telso) {
+        connect(telso, &Telso::AskGetMinFlow, this, &aMFC::AskGetMinFlow);
+        connect(telso, &Telso::AnsGetValue, this, &aMFC::AnsGetValue);
+        connect(telso, &Telso::AnsGetSettingValue, this, &aMFC::AnsGetSettingValue);
+        connect(telso, &Telso::EvChangedValue, this, &aMFC::noticedNewValue);
+        connect(telso, &Telso::EvChangedSettingValue, this, &aMFC::noticedNewSettingValue);
+    }
+    connect(UpdateSetPoint, &QPushButton::clicked, this, &aMFC::updateSetPoint);
+    connect(InfoB, &QPushButton::clicked, this, &aMFC::showInfo);
+    connect(Purge, &QLineEdit::editingFinished, this, &aMFC::newPurge);
+
+    changeStatDisp();
+}
+
+aMFC::~aMFC()
+{
+    delete infoBox;
+}
+
+QString aMFC::typeName() const
+{
+    return QStringLiteral("MFC");
+}
+
+QString aMFC::statusText() const
+{
+    return QStringLiteral("M[%1,%2,%3]").arg(label, shortest(mfcSV), shortest(mfcPV));
+}
+
+QString aMFC::deviceAddress() const
+{
+    return channel.isEmpty() ? hwNode : hwNode + QLatin1Char('.') + channel;
+}
+
+double aMFC::mfcToDisp()
+{
+    // Mean conversion factor of the gases flowing in, relative to our own.
+    // Each term is divided first so that large factors cannot overflow the sum.
+    int flowing = 0;
+    for (aNode *child : std::as_const(children))
+        if (child->isFlowing())
+            ++flowing;
+    if (flowing == 0)
+        return 1.0;
+    double mean = 0.0;
+    for (aNode *child : std::as_const(children))
+        if (child->isFlowing())
+            mean += finiteOrZero(child->cf) / flowing;
+    const double own = finiteOrZero(cf);
+    if (mean == 0.0 || own == 0.0)
+        return 1.0;
+    const double factor = mean / own;
+    // A factor that over- or underflows cannot convert in either direction.
+    if (!std::isfinite(factor) || factor == 0.0 || !std::isfinite(1.0 / factor))
+        return 1.0;
+    return factor;
+}
+
+double aMFC::dispToMfc()
+{
+    const double toDisp = mfcToDisp();
+    const double factor = 1.0 / toDisp;
+    return std::isfinite(factor) ? factor : 1.0;
+}
+
+double aMFC::setSetPointText(const QString &text)
+{
+    NewSetPoint->setText(text);
+    updateSetPoint();
+    return readNumber(NewSetPoint->text());
+}
+
+double aMFC::shownFlow() const
+{
+    return readNumber(Floating->text());
+}
+
+void aMFC::setPurge(double v)
+{
+    purge = finiteOrZero(v);
+    Purge->setText(QString::number(purge, 'g', 6));
+}
+
+QWidget *aMFC::infoFrame() const
+{
+    return InfoFrame;
+}
+
+void aMFC::setCheckHoldInterval(int msec)
+{
+    checkTimer->setInterval(msec);
+}
+
+int aMFC::checkHoldInterval() const
+{
+    return checkTimer->interval();
+}
+
+double aMFC::readNumber(const QString &text)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return ok ? finiteOrZero(v) : 0.0;
+}
+
+QString aMFC::shortest(double v)
+{
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
+QString aMFC::displayText(double v)
+{
+    return QStringLiteral("%1").arg(v, 5, 'f', 1);
+}
+
+int aMFC::roundHalfAway(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    return v >= 0 ? truncToInt(v + 0.5) : truncToInt(v - 0.5);
+}
+
+void aMFC::updateSetPoint()
+{
+    const int sp = truncToInt(readNumber(NewSetPoint->text()) + 0.5);
+
+    if (telso && !busNames.isEmpty())
+        for (const QString &name : std::as_const(busNames))
+            telso->sendEvent(name, QStringLiteral("NewStat MFC Set Point %1").arg(sp));
+
+    settingSV = bounded(dispToMfc() * sp);
+
+    if (minFlow > 0 && minFlow > settingSV) {
+        settingSV = settingSV < minFlow / 2 ? 0.0 : minFlow;
+        NewSetPoint->setText(displayText(bounded(settingSV * mfcToDisp())));
+    }
+
+    // Both factors fit an int, so their product fits 64 bits.
+    const qint64 v = qint64(roundHalfAway(settingSV)) * qint64(roundHalfAway(purge));
+    sendToDevice(QStringLiteral("SetRunMode %1").arg(v > 0 ? 1 : 2));
+    sendToDevice(QStringLiteral("SetValue %1").arg(shortest(double(v))));
+}
+
+void aMFC::AskGetMinFlow(TMsg)
+{
+    // Nobody asking for the minimum flow expects an answer.
+}
+
+void aMFC::connected0()
+{
+    if (!telso)
+        return;
+    telso->sendCommand(nodeName, QStringLiteral("System"), QStringLiteral("flgon %1").arg(hwNode));
+    telso->sendCommand(nodeName, QStringLiteral("System"), QStringLiteral("flgon %1").arg(deviceAddress()));
+    sendToDevice(QStringLiteral("GetValue"));
+    sendToDevice(QStringLiteral("GetSettingValue"));
+}
+
+void aMFC::AnsGetValue(TMsg msg)
+{
+    if (msg.from == deviceAddress() && !msg.paramList.isEmpty())
+        setFloating(readNumber(msg.paramList.first()));
+}
+
+void aMFC::AnsGetSettingValue(TMsg msg)
+{
+    if (msg.from == deviceAddress())
+        newSettingValue(msg);
+}
+
+void aMFC::noticedNewValue(TMsg msg)
+{
+    if (msg.from != deviceAddress() || msg.paramList.isEmpty())
+        return;
+    setFloating(readNumber(msg.paramList.first()));
+    if (!telso)
+        return;
+    const QString text = QStringLiteral("_ChangedValue %1").arg(shortest(bounded(mfcPV * mfcToDisp())));
+    for (const QString &name : std::as_const(busNames))
+        telso->sendEvent(name, text);
+}
+
+void aMFC::noticedNewSettingValue(TMsg msg)
+{
+    if (msg.from == deviceAddress() && !msg.paramList.isEmpty())
+        newSettingValue(msg);
+}
+
+void aMFC::changeStatDisp()
+{
+    const int state = stat ? 0 : 1;
+    OCStat->setText(style.buttonText(state));
+    OCStat->setStyleSheet(style.buttonStyle(state));
+}
+
+void aMFC::newSettingValue(TMsg msg)
+{
+    if (!msg.paramList.isEmpty())
+        setNowSetPoint(readNumber(msg.paramList.first()));
+    const bool on = mfcSV != 0;
+    if (on != stat) {
+        stat = on;
+        emit newStat();
+        changeStatDisp();
+    }
+}
+
+void aMFC::newFromStat()
+{
+    // The gases flowing in changed, and with them the conversion factor.
+    if (settingSV > 0)
+        updateSetPoint();
+}
+
+void aMFC::showInfo()
+{
+    QString gases;
+    for (aNode *child : std::as_const(children))
+        if (child->isFlowing())
+            gases += QStringLiteral(" %1(%2)").arg(shortest(child->cf), child->label);
+    const QStringList lines = {
+        tr("Setting SV = %1, MFC_SV = %2, MFC_PV = %3").arg(shortest(settingSV), shortest(mfcSV), shortest(mfcPV)),
+        tr("MFC to Disp Factor = %1, Disp to MFC Factor = %2").arg(shortest(mfcToDisp()), shortest(dispToMfc())),
+        tr("My Cf = %1, Cf of Gases =").arg(shortest(cf)) + gases,
+    };
+    infoBox->setText(lines.join(QLatin1Char('\n')));
+    infoBox->show();
+}
+
+void aMFC::newPurge()
+{
+    setPurge(readNumber(Purge->text()));
+}
+
+void aMFC::setFloating(double val)
+{
+    mfcPV = finiteOrZero(val);
+    Floating->setText(displayText(bounded(mfcPV * mfcToDisp())));
+    emit newValue();
+    chkFlow();
+}
+
+void aMFC::setNowSetPoint(double val)
+{
+    mfcSV = finiteOrZero(val);
+    NowSetPoint->setText(displayText(bounded(mfcSV * mfcToDisp())));
+    emit newValue();
+    flowNormal = true;
+    checkHeld = true;
+    checkTimer->start();
+}
+
+void aMFC::timeToChkFlow()
+{
+    checkHeld = false;
+    chkFlow();
+}
+
+void aMFC::chkFlow()
+{
+    if (checkHeld)
+        return;
+    bool normal;
+    if (stat)
+        normal = std::fabs((mfcPV - mfcSV) / mfcSV) < 0.1;
+    else
+        // A closed controller must not let gas through: hold the flow itself
+        // below the limit, the set value being 0 here anyway.
+        normal = std::fabs(mfcPV) < 1.0;
+    if (normal == flowNormal)
+        return;
+    if (telso)
+        telso->sendEvent(nodeName,
+                         QStringLiteral("%1 %2 %3")
+                             .arg(normal ? QStringLiteral("_FlowIsNormal") : QStringLiteral("_FlowIsAbnormal"),
+                                  shortest(mfcSV), shortest(mfcPV)));
+    flowNormal = normal;
+}
+
+void aMFC::sendToDevice(const QString &text)
+{
+    if (telso)
+        telso->sendCommand(nodeName, deviceAddress(), text);
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "nodes/anode.h"
+#include "ui_mfcc.h"
+#include "valves/style.h"
+
+class QMessageBox;
+class QTimer;
+
+// A mass-flow controller on a gas line. The controller itself is a channel
+// of a hardware node on the bus; this node sends it set values, follows the
+// set value and flow it reports, shows both in display units and watches
+// that the flow follows the set value.
+class aMFC : public aNode, private Ui_MFCC
+{
+    Q_OBJECT
+
+public:
+    aMFC(const QString &nodeName, int panelColumn, const QString &gas, double cf, const QString &label,
+         const QString &hwNode, const QString &channel, int x, int y, int w, int h, double minFlowA, double minFlowB,
+         Telso *telso);
+    ~aMFC() override;
+
+    // The form has a widget of the same name; the node's label is meant.
+    using aNode::label;
+
+    QString typeName() const override;
+    QString statusText() const override;
+
+    // "hwNode" or "hwNode.channel": the device's address on the bus.
+    QString deviceAddress() const;
+    // Factor from device units to display units, after the gases flowing in.
+    double mfcToDisp();
+    double dispToMfc();
+
+    double setSetPointText(const QString &text);
+    double shownFlow() const;
+    void setPurge(double v);
+
+    // The panel part below the name row; hidden for a placeholder MFC.
+    QWidget *infoFrame() const;
+    // How long the flow check waits after a set-value report (ms).
+    void setCheckHoldInterval(int msec);
+    int checkHoldInterval() const;
+
+    // Bus and panel numbers: text that is not a number, or is not finite,
+    // reads as 0.
+    static double readNumber(const QString &text);
+    // The shortest text that reads back to the same value.
+    static QString shortest(double v);
+    // Width 5, one decimal: the form of flows and set points on the panel.
+    static QString displayText(double v);
+    // Whole number, halves away from zero; clamped to the int range.
+    static int roundHalfAway(double v);
+
+    double settingSV = 0.0;
+    double mfcSV = 0.0;
+    double mfcPV = 0.0;
+    double minFlowA = 0.0;
+    double minFlowB = 0.0;
+    double minFlow = 0.0;
+    double purge = 1.0;
+    bool flowNormal = true;
+    bool checkHeld = false;
+
+signals:
+    void newValue();
+
+public slots:
+    void updateSetPoint();
+    void AskGetMinFlow(TMsg msg);
+
+private slots:
+    void connected0() override;
+    void AnsGetValue(TMsg msg);
+    void AnsGetSettingValue(TMsg msg);
+    void noticedNewValue(TMsg msg);
+    void noticedNewSettingValue(TMsg msg);
+    void changeStatDisp();
+    void newSettingValue(TMsg msg);
+    void newFromStat() override;
+    void showInfo();
+    void newPurge();
+    void setFloating(double val);
+    void setNowSetPoint(double val);
+    void timeToChkFlow();
+    void chkFlow();
+
+private:
+    Q_DISABLE_COPY(aMFC)
+    void sendToDevice(const QString &text);
+
+    Style style;
+    QTimer *checkTimer = nullptr;
+    QMessageBox *infoBox = nullptr;
+};

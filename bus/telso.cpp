@@ -1,15 +1,272 @@
 #include "bus/telso.h"
 
-// Interface stub: the bus client is implemented on its own branch.
+#include "bus/commandtable.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QTcpSocket>
+#include <QTextStream>
+
+namespace {
+
+// Every send is exactly one line on the wire, whatever its parts hold.
+QString oneLine(QString text)
+{
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+// Latin-1 with one "?" for every character outside it, also for those
+// that take two UTF-16 units.
+QByteArray latin1(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size() + 1);
+    for (const char32_t c : text.toUcs4())
+        out += c < 0x100 ? char(c) : '?';
+    return out;
+}
+
+} // namespace
+
 Telso::Telso(const QString &ip, const QString &port, const QString &keyFile, const QString &name)
     : ip(ip), port(port), keyFile(keyFile), name(name)
 {
+    qRegisterMetaType<TMsg>();
+    loadKeys(keyFile);
 }
-void Telso::loadKeys(const QString &) {}
-QString Telso::keyFor(int) { return QString(); }
-bool Telso::connectToServer() { return false; }
-void Telso::reply(const TMsg &, const QString &) {}
-bool Telso::sendCommand(const QString &, const QString &, const QString &, const QString &) { return true; }
-void Telso::sendEvent(const QString &, const QString &) {}
-void Telso::receive() {}
-void Telso::disConnect() {}
+
+void Telso::loadKeys(const QString &keyFile)
+{
+    QFile file(keyFile + QStringLiteral(".key"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug().noquote() << tr("Cannot open [%1.key]").arg(keyFile);
+        return;
+    }
+    QTextStream in(&file);
+    in.setEncoding(QStringConverter::Utf8);
+    QString line;
+    while (in.readLineInto(&line)) {
+        const QString key = line.simplified();
+        if (!key.isEmpty())
+            keys << key;
+    }
+}
+
+QString Telso::keyFor(int n)
+{
+    const int count = int(keys.size());
+    qDebug().noquote() << QStringLiteral("keys %1 %2").arg(count).arg(n);
+    if (count == 0) {
+        qDebug().noquote() << QStringLiteral("no login keys, answering with an empty key");
+        return QString();
+    }
+    // A negative number still picks a key inside the list.
+    return keys.at(((n % count) + count) % count);
+}
+
+quint16 Telso::portNumber(const QString &text)
+{
+    bool ok = false;
+    int number = 0;
+    if (text.startsWith(QLatin1String("0x")))
+        number = text.mid(2).toInt(&ok, 16);
+    else
+        number = text.toInt(&ok, 10);
+    return ok ? quint16(number) : 0;
+}
+
+bool Telso::connectToServer()
+{
+    if (socket)
+        return false;
+    socket = new QTcpSocket;
+    state = AwaitingChallenge;
+    pending.clear();
+    skipping = false;
+    connect(socket, &QTcpSocket::readyRead, this, &Telso::receive, Qt::UniqueConnection);
+    connect(socket, &QTcpSocket::disconnected, this, &Telso::disconnected, Qt::UniqueConnection);
+    socket->connectToHost(ip, portNumber(port), QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    return true;
+}
+
+void Telso::disConnect()
+{
+    if (!socket)
+        return;
+    // Data still arriving on the abandoned connection must not be taken
+    // for the next one's.
+    disconnect(socket, &QTcpSocket::readyRead, this, &Telso::receive);
+    socket->disconnectFromHost();
+    socket = nullptr;
+    pending.clear();
+    skipping = false;
+}
+
+bool Telso::isLoggedIn() const
+{
+    return socket && state == LoggedIn && socket->state() == QAbstractSocket::ConnectedState;
+}
+
+static void reportOverlong()
+{
+    qDebug().noquote() << QStringLiteral("discarding a received line longer than %1 bytes").arg(Telso::MaxLineLength);
+}
+
+// Takes the next complete line from what has arrived. Lines longer than
+// MaxLineLength are dropped whole, so their tails never pass for messages of
+// their own, and what is held back stays within two lines' worth of bytes.
+bool Telso::nextLine(QByteArray &line)
+{
+    for (;;) {
+        const qsizetype lf = pending.indexOf('\n');
+        if (lf >= 0) {
+            const bool overlong = skipping || lf > MaxLineLength;
+            if (overlong && !skipping)
+                reportOverlong();
+            skipping = false;
+            if (!overlong) {
+                line = pending.left(lf);
+                pending.remove(0, lf + 1);
+                return true;
+            }
+            pending.remove(0, lf + 1);
+            continue;
+        }
+        if (pending.size() > MaxLineLength) {
+            if (!skipping)
+                reportOverlong();
+            skipping = true;
+            pending.clear();
+        }
+        if (!socket || socket->bytesAvailable() <= 0)
+            return false;
+        pending += socket->read(MaxLineLength + 1);
+    }
+}
+
+void Telso::receive()
+{
+    if (!socket)
+        return;
+    QByteArray line;
+    switch (state) {
+    case AwaitingChallenge:
+        // Only a whole line is a challenge: a number split over two
+        // segments must pick the same key as one that arrives at once.
+        if (nextLine(line))
+            answerChallenge(line);
+        break;
+    case AwaitingGreeting:
+        while (nextLine(line)) {
+        }
+        state = LoggedIn;
+        emit ready();
+        break;
+    default:
+        // A receiver may drop the connection, or serve the socket again from
+        // a nested event loop; each line is taken out before it is handled.
+        while (socket && state == LoggedIn && nextLine(line))
+            dispatch(line);
+        break;
+    }
+}
+
+void Telso::answerChallenge(const QByteArray &line)
+{
+    bool ok = false;
+    int n = line.simplified().toInt(&ok, 10);
+    if (!ok)
+        n = 0;
+    QString answer = tr("%1 %2\n").arg(name, keyFor(n));
+    if (answer.endsWith(QLatin1Char('\n')))
+        answer.chop(1);
+    state = AwaitingGreeting;
+    socket->write(latin1(oneLine(answer)) + '\n');
+}
+
+void Telso::dispatch(const QByteArray &line)
+{
+    TMsg msg;
+    msg.parse(QString::fromUtf8(line.simplified()));
+    switch (msg.kind) {
+    case TMsg::Reply:
+        if (msg.code == CmdAnsGetSettingValue)
+            emit AnsGetSettingValue(msg);
+        else if (msg.code == CmdAnsGetValue)
+            emit AnsGetValue(msg);
+        else if (msg.code == CmdAnsIsOn)
+            emit AnsIsOn(msg);
+        break;
+    case TMsg::Event:
+        if (msg.code == CmdEvChangedSettingValue)
+            emit EvChangedSettingValue(msg);
+        else if (msg.code == CmdEvChangedValue)
+            emit EvChangedValue(msg);
+        else if (msg.code == CmdEvChangedIsOn)
+            emit EvChangedIsOn(msg);
+        break;
+    case TMsg::Request:
+        switch (msg.code) {
+        case CmdSetNewGas:
+        case CmdSetGas:
+            emit AskSetNewGas(msg);
+            break;
+        case CmdSetPurge:
+            emit AskSetPurge(msg);
+            break;
+        case CmdGetMinFlow:
+            emit AskGetMinFlow(msg);
+            break;
+        case CmdGetNowGas:
+        case CmdGetGas:
+            emit AskGetNowGas(msg);
+            break;
+        case CmdStat:
+            emit askStat(msg);
+            break;
+        default:
+            qDebug().noquote() << QStringLiteral("Err unknown cmd ") + msg.cmd;
+            break;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+// Writes one line and its line feed in a single write. Before the login has
+// finished the line would arrive in place of the login answer, and after the
+// connection closed it is lost anyway, so it is dropped then.
+bool Telso::writeLine(const QString &line)
+{
+    if (!isLoggedIn()) {
+        qDebug().noquote() << QStringLiteral("not logged in to the server, line dropped: ") + line;
+        return false;
+    }
+    socket->write(latin1(line) + '\n');
+    return true;
+}
+
+void Telso::reply(const TMsg &msg, const QString &text)
+{
+    writeLine(oneLine(msg.to + QLatin1Char('>') + msg.from + QLatin1Char(' ') + text));
+}
+
+bool Telso::sendCommand(const QString &sub, const QString &to, const QString &cmd, const QString &params)
+{
+    QString line = name + QLatin1Char('.') + sub + QLatin1Char('>') + to + QLatin1Char(' ') + cmd;
+    if (!params.isEmpty())
+        line += QLatin1Char(' ') + params;
+    return writeLine(oneLine(line));
+}
+
+void Telso::sendEvent(const QString &sub, const QString &text)
+{
+    const QString sender = sub.isEmpty() ? name : name + QLatin1Char('.') + sub;
+    const QString line = oneLine(sender + QStringLiteral(">System _Ev") + text);
+    if (isLoggedIn())
+        qDebug().noquote() << QStringLiteral("sending event ") + line;
+    writeLine(line);
+}

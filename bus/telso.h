@@ -27,6 +27,14 @@ public:
     bool sendCommand(const QString &sub, const QString &to, const QString &cmd, const QString &params = QString());
     void sendEvent(const QString &sub, const QString &text);
 
+    // True while lines can go out: logged in and still connected.
+    bool isLoggedIn() const;
+    // The port text as the socket takes it: "0x" followed by hexadecimal
+    // digits or a decimal number, 0 when it is neither, low 16 bits only.
+    static quint16 portNumber(const QString &text);
+    // The longest line taken from the server, without its line feed.
+    static constexpr int MaxLineLength = 4000;
+
     QString ip;
     QString port;
     QString keyFile;
@@ -56,4 +64,12 @@ signals:
 
 private:
     Q_DISABLE_COPY(Telso)
+
+    bool nextLine(QByteArray &line);
+    bool writeLine(const QString &line);
+    void answerChallenge(const QByteArray &line);
+    void dispatch(const QByteArray &line);
+
+    QByteArray pending;    // received bytes not yet ending in a line feed
+    bool skipping = false; // inside an overlong line, dropping up to its line feed
 };

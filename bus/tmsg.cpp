@@ -1,4 +1,76 @@
 #include "bus/tmsg.h"
 
-// Interface stub: the parser is implemented on its own branch.
-int TMsg::parse(const QString &) { return kind; }
+#include "bus/commandtable.h"
+
+#include <QRegularExpression>
+
+int TMsg::parse(const QString &text)
+{
+    from.clear();
+    fromName.clear();
+    fromSub.clear();
+    to.clear();
+    toName.clear();
+    toSub.clear();
+    cmd.clear();
+    params.clear();
+    paramList.clear();
+
+    const QString line = text.simplified();
+    const qsizetype g = line.indexOf(QLatin1Char('>'));
+    const qsizetype b1 = line.indexOf(QLatin1Char(' '));
+    // Names hold no blanks: a blank before the ">" means this is no message,
+    // and cutting the destination there would run backwards.
+    if (line.isEmpty() || g < 0 || (b1 >= 0 && b1 < g)) {
+        kind = Unparsed;
+        params = line;
+        return kind;
+    }
+
+    from = line.left(g);
+    const qsizetype fromDot = from.indexOf(QLatin1Char('.'));
+    if (fromDot >= 0) {
+        fromName = from.left(fromDot);
+        fromSub = from.mid(fromDot + 1);
+    } else {
+        fromName = from;
+    }
+
+    if (b1 < 0) {
+        kind = Unparsed;
+        params = line.mid(g + 1);
+        return kind;
+    }
+
+    to = line.mid(g + 1, b1 - g - 1);
+    const qsizetype d = line.indexOf(QLatin1Char('.'), g + 1);
+    if (d >= 0 && d < b1) {
+        toName = line.mid(g + 1, d - g - 1);
+        toSub = line.mid(d + 1, b1 - d - 1);
+    } else {
+        toName = to;
+    }
+
+    // A simplified line never ends in a blank, so a character follows b1.
+    const QChar first = line.at(b1 + 1);
+    if (first == QLatin1Char('_'))
+        kind = Event;
+    else if (first == QLatin1Char('@'))
+        kind = Reply;
+    else
+        kind = Request;
+
+    const qsizetype b2 = line.indexOf(QLatin1Char(' '), b1 + 1);
+    if (b2 < 0) {
+        cmd = line.mid(b1 + 1);
+        code = commandCode(cmd);
+        return kind;
+    }
+
+    cmd = line.mid(b1 + 1, b2 - b1 - 1);
+    code = commandCode(cmd);
+    params = line.mid(b2 + 1).simplified();
+    static const QRegularExpression whitespace(QStringLiteral("\\s+"));
+    paramList = params.split(whitespace);
+    return kind;
+}

@@ -1,0 +1,142 @@
+#include "support/fakeserver.h"
+
+#include "bus/telso.h"
+
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTest>
+
+FakeServer::FakeServer(QObject *parent) : QObject(parent)
+{
+    connect(&server, &QTcpServer::newConnection, this, &FakeServer::accept);
+    if (!server.listen(QHostAddress::LocalHost, 0))
+        qWarning("FakeServer: cannot listen: %s", qPrintable(server.errorString()));
+}
+
+quint16 FakeServer::port() const
+{
+    return server.serverPort();
+}
+
+QString FakeServer::portText() const
+{
+    return QString::number(port());
+}
+
+void FakeServer::setChallenge(const QByteArray &line)
+{
+    challenge = line;
+}
+
+void FakeServer::setChallengeOnConnect(bool on)
+{
+    challengeOnConnect = on;
+}
+
+void FakeServer::setGreeting(const QByteArray &lines)
+{
+    greeting = lines;
+}
+
+void FakeServer::accept()
+{
+    while (QTcpSocket *next = server.nextPendingConnection()) {
+        // One client at a time: a newcomer replaces the previous one.
+        if (client) {
+            client->disconnect(this);
+            client->abort();
+            client->deleteLater();
+        }
+        client = next;
+        buffer.clear();
+        loginDone = false;
+        login.clear();
+        received.clear();
+        connect(client, &QTcpSocket::readyRead, this, &FakeServer::read);
+        if (challengeOnConnect)
+            client->write(challenge + '\n');
+    }
+}
+
+void FakeServer::read()
+{
+    buffer += client->readAll();
+    qsizetype lf;
+    while ((lf = buffer.indexOf('\n')) >= 0) {
+        const QString line = QString::fromLatin1(buffer.left(lf));
+        buffer.remove(0, lf + 1);
+        if (!loginDone) {
+            login = line;
+            if (!greeting.isEmpty())
+                client->write(greeting);
+            client->flush();
+            loginDone = true;
+        } else {
+            received << line;
+        }
+    }
+}
+
+bool FakeServer::waitForClient(int timeoutMs)
+{
+    return QTest::qWaitFor([this] { return client != nullptr; }, timeoutMs);
+}
+
+bool FakeServer::waitForLogin(int timeoutMs)
+{
+    return QTest::qWaitFor([this] { return loginDone; }, timeoutMs);
+}
+
+QString FakeServer::loginLine() const
+{
+    return login;
+}
+
+QStringList FakeServer::lines() const
+{
+    return received;
+}
+
+bool FakeServer::waitForLines(int count, int timeoutMs)
+{
+    return QTest::qWaitFor([this, count] { return received.size() >= count; }, timeoutMs);
+}
+
+void FakeServer::clearLines()
+{
+    received.clear();
+}
+
+void FakeServer::send(const QString &line)
+{
+    sendRaw(line.toUtf8() + '\n');
+}
+
+void FakeServer::sendRaw(const QByteArray &bytes)
+{
+    if (!client)
+        return;
+    client->write(bytes);
+    client->flush();
+}
+
+void FakeServer::disconnectClient()
+{
+    if (client)
+        client->disconnectFromHost();
+}
+
+bool FakeServer::hasClient() const
+{
+    return client && client->state() == QAbstractSocket::ConnectedState;
+}
+
+bool loginTelso(Telso &telso, FakeServer &server, int timeoutMs)
+{
+    telso.ip = QStringLiteral("127.0.0.1");
+    telso.port = server.portText();
+    QSignalSpy ready(&telso, &Telso::ready);
+    if (!telso.connectToServer())
+        return false;
+    return QTest::qWaitFor([&ready] { return ready.count() > 0; }, timeoutMs);
+}

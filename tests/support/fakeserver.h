@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QStringList>
+#include <QTcpServer>
+
+class QTcpSocket;
+class Telso;
+
+// Plays the message server on loopback for one client at a time: sends the
+// challenge on connect, takes the first line as the login and answers it with
+// the greeting, then records every further line the client writes and lets
+// the test push lines to it.
+class FakeServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FakeServer(QObject *parent = nullptr);
+
+    quint16 port() const;
+    QString portText() const;
+
+    // Sent with a line feed when a client connects; default "0".
+    void setChallenge(const QByteArray &line);
+    // Off: nothing is sent on connect, the test sends the challenge itself.
+    void setChallengeOnConnect(bool on);
+    // Sent as given right after the login line; default "Welcome\n".
+    void setGreeting(const QByteArray &lines);
+
+    bool waitForClient(int timeoutMs = 10000);
+    bool waitForLogin(int timeoutMs = 10000);
+    bool loggedIn() const { return loginDone; }
+    QString loginLine() const;
+
+    // Lines after the login, decoded as Latin-1, without their line feed.
+    QStringList lines() const;
+    bool waitForLines(int count, int timeoutMs = 10000);
+    void clearLines();
+    // Bytes received after the login line that do not end a line yet.
+    QByteArray partialLine() const { return loginDone ? buffer : QByteArray(); }
+
+    void send(const QString &line);
+    void sendRaw(const QByteArray &bytes);
+    void disconnectClient();
+    bool hasClient() const;
+
+private:
+    Q_DISABLE_COPY(FakeServer)
+
+    void accept();
+    void read();
+
+    QTcpServer server;
+    QTcpSocket *client = nullptr;
+    QByteArray challenge = "0";
+    bool challengeOnConnect = true;
+    QByteArray greeting = "Welcome\n";
+    QByteArray buffer;
+    bool loginDone = false;
+    QString login;
+    QStringList received;
+};
+
+// Points telso at server, connects and waits until it is logged in (ready()).
+bool loginTelso(Telso &telso, FakeServer &server, int timeoutMs = 10000);

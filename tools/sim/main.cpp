@@ -124,9 +124,6 @@ int main(int argc, char **argv)
     MfcDevices mfcs(tree, valves, server);
     mfcs.setNoise(noise);
     SimControl control(server, valves);
-    for (const QString &address : parser.values(silenceOption))
-        server.silence(address);
-
     if (!server.listen(bindAddress, port))
         return fail(QStringLiteral("cannot listen on %1:%2: %3")
                         .arg(bindAddress.toString())
@@ -137,6 +134,8 @@ int main(int argc, char **argv)
     std::printf("kestrune-sim listening on %s:%u\n", qPrintable(server.address().toString()), unsigned(server.port()));
     std::fflush(stdout);
 
+    for (const QString &address : parser.values(silenceOption))
+        server.silence(address);
     for (const QString &problem : tree.problems())
         transcript.note(problem);
     for (const QString &node : valves.nodeNames())

@@ -46,7 +46,7 @@ bool SimClient::isSubscribedTo(const QString &sender) const
 
 void SimClient::send(const QByteArray &line)
 {
-    if (!closed)
+    if (isOpen())
         socket->write(line + '\n');
 }
 
@@ -61,21 +61,20 @@ void SimClient::drop()
 
 void SimClient::closeLater()
 {
-    if (closed)
-        return;
-    closed = true;
+    // Still open for the server's bookkeeping until the socket has let the
+    // last line go: deleting it earlier would swallow that line.
+    closing = true;
     socket->disconnectFromHost();
-    emit gone(this);
 }
 
 bool SimClient::isOpen() const
 {
-    return !closed;
+    return !closed && !closing;
 }
 
 void SimClient::readLines()
 {
-    while (!closed) {
+    while (!closed && !closing) {
         QByteArray line;
         if (socket->canReadLine())
             line = socket->readLine(MaxLine + 1);

@@ -50,4 +50,5 @@ private:
     QString loginName;
     QStringList subscriptions;
     bool closed = false;
+    bool closing = false;
 };

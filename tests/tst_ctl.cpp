@@ -86,9 +86,9 @@ void TestCtl::replyFromAProgram_data()
 
     QTest::newRow("command and text, blanks kept")
         << QStringList{} << "kestrune-ctl.1" << QByteArray("@Stat V[N2 Line1,Open]  M[MFC1,10,9.5] \n");
-    QTest::newRow("whole line")
-        << QStringList{"--full"} << "kestrune-ctl.1"
-        << QByteArray("Kestrune.Line1>kestrune-ctl.1 @Stat V[N2 Line1,Open]  M[MFC1,10,9.5] \n");
+    QTest::newRow("whole line") << QStringList{"--full"} << "kestrune-ctl.1"
+                                << QByteArray(
+                                       "Kestrune.Line1>kestrune-ctl.1 @Stat V[N2 Line1,Open]  M[MFC1,10,9.5] \n");
     QTest::newRow("own name") << QStringList{"--name", "op"} << "op.1"
                               << QByteArray("@Stat V[N2 Line1,Open]  M[MFC1,10,9.5] \n");
 }
@@ -139,23 +139,16 @@ void TestCtl::exitCodes_data()
     QTest::newRow("key from the key file")
         << QStringList{"-c", "plant.cfg", "--keys", "bus.key"}
         << QStringList{"--key-file", "bus.key", "Dev1", "IsOn", "ch2"} << 0 << QByteArray("@IsOn ch2 0\n") << "";
-    QTest::newRow("wrong key") << QStringList{"--keys", "bus.key"} << QStringList{"--key", "nope", "Dev1", "IsOn"}
-                               << 2 << QByteArray() << "login to 127.0.0.1:";
+    QTest::newRow("wrong key") << QStringList{"--keys", "bus.key"} << QStringList{"--key", "nope", "Dev1", "IsOn"} << 2
+                               << QByteArray() << "login to 127.0.0.1:";
     QTest::newRow("no key") << QStringList{"--keys", "bus.key"} << QStringList{"Dev1", "IsOn"} << 2 << QByteArray()
                             << "refused: Login refused: wrong key";
     QTest::newRow("missing key file") << plantArgs << QStringList{"--key-file", "none.key", "Dev1", "IsOn"} << 2
                                       << QByteArray() << "cannot read the keys none.key";
-    QTest::newRow("key and key file") << plantArgs
-                                      << QStringList{"--key", "a", "--key-file", "bus.key", "Dev1", "IsOn"} << 2
-                                      << QByteArray() << "give --key or --key-file, not both";
     QTest::newRow("destination only") << plantArgs << QStringList{"Dev1"} << 2 << QByteArray()
                                       << "a request needs a destination and a command";
     QTest::newRow("request and listen") << plantArgs << QStringList{"--listen", "Dev1", "Dev1", "IsOn"} << 2
                                         << QByteArray() << "--listen takes no request";
-    QTest::newRow("bad timeout") << plantArgs << QStringList{"--timeout", "soon", "Dev1", "IsOn"} << 2
-                                 << QByteArray() << "not a time in seconds: soon";
-    QTest::newRow("dotted name") << plantArgs << QStringList{"--name", "a.b", "Dev1", "IsOn"} << 2 << QByteArray()
-                                 << "a name holds no blank";
 }
 
 void TestCtl::exitCodes()

@@ -71,16 +71,36 @@ void TestSim::login_data()
     QTest::addColumn<QString>("key"); // "<right>" / "<wrong>": the key the challenge selects, or one after it
     QTest::addColumn<QString>("answer");
 
-    QTest::newRow("no key file takes any key") << false << "Kestrune" << "whatever" << "Welcome Kestrune";
-    QTest::newRow("no key file takes an empty key") << false << "Kestrune" << "" << "Welcome Kestrune";
-    QTest::newRow("selected key") << true << "Kestrune" << "<right>" << "Welcome Kestrune";
-    QTest::newRow("another key of the file") << true << "Kestrune" << "<wrong>" << "Login refused: wrong key";
-    QTest::newRow("no key") << true << "Kestrune" << "" << "Login refused: wrong key";
-    QTest::newRow("the server's node") << false << "System" << "k" << "Login refused: name reserved by the server";
-    QTest::newRow("a hardware node") << false << "Dev1" << "k" << "Login refused: name reserved by the server";
-    QTest::newRow("fault control") << false << "Sim" << "k" << "Login refused: name reserved by the server";
-    QTest::newRow("dotted name") << false << "Kes.trune" << "k" << "Login refused: not a valid name";
-    QTest::newRow("empty line") << false << "" << "" << "Login refused: not a valid name";
+    QTest::newRow("no key file takes any key") << false << "Kestrune"
+                                               << "whatever"
+                                               << "Welcome Kestrune";
+    QTest::newRow("no key file takes an empty key") << false << "Kestrune"
+                                                    << ""
+                                                    << "Welcome Kestrune";
+    QTest::newRow("selected key") << true << "Kestrune"
+                                  << "<right>"
+                                  << "Welcome Kestrune";
+    QTest::newRow("another key of the file") << true << "Kestrune"
+                                             << "<wrong>"
+                                             << "Login refused: wrong key";
+    QTest::newRow("no key") << true << "Kestrune"
+                            << ""
+                            << "Login refused: wrong key";
+    QTest::newRow("the server's node") << false << "System"
+                                       << "k"
+                                       << "Login refused: name reserved by the server";
+    QTest::newRow("a hardware node") << false << "Dev1"
+                                     << "k"
+                                     << "Login refused: name reserved by the server";
+    QTest::newRow("fault control") << false << "Sim"
+                                   << "k"
+                                   << "Login refused: name reserved by the server";
+    QTest::newRow("dotted name") << false << "Kes.trune"
+                                 << "k"
+                                 << "Login refused: not a valid name";
+    QTest::newRow("empty line") << false << ""
+                                << ""
+                                << "Login refused: not a valid name";
 }
 
 void TestSim::login()
@@ -167,15 +187,34 @@ void TestSim::subscriptions_data()
     QTest::addColumn<QString>("event");
     QTest::addColumn<QString>("delivered"); // empty: not delivered
 
-    QTest::newRow("node name takes its sub-addresses")
-        << "Pub" << "Pub.Line1" << "_Ev_ChangedValue 12.5" << "Pub.Line1>Sub _ChangedValue 12.5";
-    QTest::newRow("node name takes the node itself") << "Pub" << "Pub" << "_Ev_Hello" << "Pub>Sub _Hello";
-    QTest::newRow("full address") << "Pub.Line1" << "Pub.Line1" << "_Ev_X 1" << "Pub.Line1>Sub _X 1";
-    QTest::newRow("full address, other sub") << "Pub.Line1" << "Pub.Line2" << "_Ev_X 1" << "";
-    QTest::newRow("full address, bare node") << "Pub.Line1" << "Pub" << "_Ev_X 1" << "";
-    QTest::newRow("other node") << "Other" << "Pub.Line1" << "_Ev_X 1" << "";
-    QTest::newRow("event without underscore stays an event")
-        << "Pub" << "Pub.Line1" << "_EvNewStat Valve 1" << "Pub.Line1>Sub _NewStat Valve 1";
+    QTest::newRow("node name takes its sub-addresses") << "Pub"
+                                                       << "Pub.Line1"
+                                                       << "_Ev_ChangedValue 12.5"
+                                                       << "Pub.Line1>Sub _ChangedValue 12.5";
+    QTest::newRow("node name takes the node itself") << "Pub"
+                                                     << "Pub"
+                                                     << "_Ev_Hello"
+                                                     << "Pub>Sub _Hello";
+    QTest::newRow("full address") << "Pub.Line1"
+                                  << "Pub.Line1"
+                                  << "_Ev_X 1"
+                                  << "Pub.Line1>Sub _X 1";
+    QTest::newRow("full address, other sub") << "Pub.Line1"
+                                             << "Pub.Line2"
+                                             << "_Ev_X 1"
+                                             << "";
+    QTest::newRow("full address, bare node") << "Pub.Line1"
+                                             << "Pub"
+                                             << "_Ev_X 1"
+                                             << "";
+    QTest::newRow("other node") << "Other"
+                                << "Pub.Line1"
+                                << "_Ev_X 1"
+                                << "";
+    QTest::newRow("event without underscore stays an event") << "Pub"
+                                                             << "Pub.Line1"
+                                                             << "_EvNewStat Valve 1"
+                                                             << "Pub.Line1>Sub _NewStat Valve 1";
 }
 
 void TestSim::subscriptions()
@@ -210,14 +249,13 @@ void TestSim::valveChannels_data()
 
     QTest::newRow("off at start") << QStringList{"K.1>Dev1 IsOn ch1", "K.1>Dev2 IsOn ch1"}
                                   << QStringList{"Dev1>K.1 @IsOn ch1 0", "Dev2>K.1 @IsOn ch1 0"};
-    QTest::newRow("on and off")
-        << QStringList{"K.1>Dev1 ChOn ch2", "K.1>Dev1 IsOn ch2", "K.1>Dev1 IsOn ch1", "K.1>Dev1 ChOff ch2",
-                       "K.1>Dev1 IsOn ch2"}
-        << QStringList{"Dev1>K.1 @ChOn ch2 1", "Dev1>K _ChangedIsOn ch2 1", "Dev1>K.1 @IsOn ch2 1",
-                       "Dev1>K.1 @IsOn ch1 0", "Dev1>K.1 @ChOff ch2 0", "Dev1>K _ChangedIsOn ch2 0",
-                       "Dev1>K.1 @IsOn ch2 0"};
-    QTest::newRow("no change, no event")
-        << QStringList{"K.1>Dev1 ChOff ch1"} << QStringList{"Dev1>K.1 @ChOff ch1 0"};
+    QTest::newRow("on and off") << QStringList{"K.1>Dev1 ChOn ch2", "K.1>Dev1 IsOn ch2", "K.1>Dev1 IsOn ch1",
+                                               "K.1>Dev1 ChOff ch2", "K.1>Dev1 IsOn ch2"}
+                                << QStringList{"Dev1>K.1 @ChOn ch2 1",  "Dev1>K _ChangedIsOn ch2 1",
+                                               "Dev1>K.1 @IsOn ch2 1",  "Dev1>K.1 @IsOn ch1 0",
+                                               "Dev1>K.1 @ChOff ch2 0", "Dev1>K _ChangedIsOn ch2 0",
+                                               "Dev1>K.1 @IsOn ch2 0"};
+    QTest::newRow("no change, no event") << QStringList{"K.1>Dev1 ChOff ch1"} << QStringList{"Dev1>K.1 @ChOff ch1 0"};
     QTest::newRow("switched behind the panel's back")
         << QStringList{"K.1>Sim SetChannel Dev1 ch1 1", "K.1>Dev1 IsOn ch1"}
         << QStringList{"Dev1>K _ChangedIsOn ch1 1", "Sim>K.1 @SetChannel Ok: Dev1 ch1 1", "Dev1>K.1 @IsOn ch1 1"};
@@ -251,12 +289,13 @@ void TestSim::flowFollowsSupply_data()
 {
     QTest::addColumn<QStringList>("channelsOn");
     QTest::addColumn<QString>("upstreamSetValue"); // of MFC3, which feeds MFC4
-    QTest::addColumn<QStringList>("flows");         // settled measured flow of MfcA.ch1, MfcB, MfcD, MfcE
+    QTest::addColumn<QStringList>("flows");        // settled measured flow of MfcA.ch1, MfcB, MfcD, MfcE
 
     QTest::newRow("all channels off") << QStringList{} << "50" << QStringList{"0", "50", "50", "0"};
     QTest::newRow("first valve open") << QStringList{"Dev1 ch1"} << "50" << QStringList{"50", "50", "50", "0"};
     QTest::newRow("second valve open") << QStringList{"Dev1 ch2"} << "50" << QStringList{"50", "50", "50", "0"};
-    QTest::newRow("normally-on valve switched on") << QStringList{"Dev2 ch1"} << "50" << QStringList{"0", "0", "50", "0"};
+    QTest::newRow("normally-on valve switched on")
+        << QStringList{"Dev2 ch1"} << "50" << QStringList{"0", "0", "50", "0"};
     QTest::newRow("upstream MFC at zero") << QStringList{} << "0" << QStringList{"0", "50", "0", "0"};
     QTest::newRow("loop without a source") << QStringList{"Dev3 ch1"} << "50" << QStringList{"0", "50", "50", "0"};
 }

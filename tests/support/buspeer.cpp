@@ -2,8 +2,7 @@
 
 #include <QTest>
 
-BusPeer::BusPeer(QObject *parent)
-    : QObject(parent)
+BusPeer::BusPeer(QObject *parent) : QObject(parent)
 {
     connect(&socket, &QTcpSocket::readyRead, this, &BusPeer::read);
 }

@@ -4,8 +4,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
-SimProcess::SimProcess(QObject *parent)
-    : QObject(parent)
+SimProcess::SimProcess(QObject *parent) : QObject(parent)
 {
     connect(&process, &QProcess::readyReadStandardOutput, this, &SimProcess::readOutput);
 }
@@ -25,14 +24,13 @@ QString SimProcess::binary(const QString &name)
 
 bool SimProcess::start(const QStringList &args, int timeoutMs)
 {
-    process.start(binary(QStringLiteral("kestrune-sim")), args + QStringList{QStringLiteral("--port"), QStringLiteral("0")});
+    process.start(binary(QStringLiteral("kestrune-sim")),
+                  args + QStringList{QStringLiteral("--port"), QStringLiteral("0")});
     static const QRegularExpression listening(QStringLiteral("^kestrune-sim listening on [^ ]+:(\\d+)$"));
-    const bool up = QTest::qWaitFor(
-        [this] {
-            return !output.isEmpty() || process.state() == QProcess::NotRunning;
-        },
-        timeoutMs);
-    const QRegularExpressionMatch m = up && !output.isEmpty() ? listening.match(output.first()) : QRegularExpressionMatch();
+    const bool up =
+        QTest::qWaitFor([this] { return !output.isEmpty() || process.state() == QProcess::NotRunning; }, timeoutMs);
+    const QRegularExpressionMatch m =
+        up && !output.isEmpty() ? listening.match(output.first()) : QRegularExpressionMatch();
     if (!m.hasMatch()) {
         process.waitForFinished(1000);
         problem = QStringLiteral("kestrune-sim did not start: ") + output.join(QLatin1Char('\n')) +

@@ -22,9 +22,7 @@ QString afterAddress(const QString &line)
 
 } // namespace
 
-CtlClient::CtlClient(const Settings &settings, QObject *parent)
-    : QObject(parent)
-    , settings(settings)
+CtlClient::CtlClient(const Settings &settings, QObject *parent) : QObject(parent), settings(settings)
 {
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, this, &CtlClient::timedOut);
@@ -121,8 +119,9 @@ void CtlClient::sendNext()
         const QString destination = request.section(QLatin1Char(' '), 0, 0);
         const QString command = request.section(QLatin1Char(' '), 1);
         if (command.isEmpty() || destination.contains(QLatin1Char('>'))) {
-            printLine(stderr, QStringLiteral("kestrune-ctl: not a request (DESTINATION COMMAND [PARAMETERS]): %1")
-                                  .arg(request));
+            printLine(
+                stderr,
+                QStringLiteral("kestrune-ctl: not a request (DESTINATION COMMAND [PARAMETERS]): %1").arg(request));
             exitCode = qMax(exitCode, int(Failed));
             continue;
         }
@@ -141,8 +140,9 @@ void CtlClient::timedOut()
         fail(Failed, QStringLiteral("no login with %1 within %2 s").arg(server()).arg(settings.timeoutMs / 1000.0));
         return;
     }
-    printLine(stderr,
-              QStringLiteral("kestrune-ctl: no reply to \"%1\" within %2 s").arg(pending).arg(settings.timeoutMs / 1000.0));
+    printLine(
+        stderr,
+        QStringLiteral("kestrune-ctl: no reply to \"%1\" within %2 s").arg(pending).arg(settings.timeoutMs / 1000.0));
     exitCode = qMax(exitCode, int(NoReply));
     pending.clear();
     sendNext();

@@ -60,8 +60,8 @@ private:
     State state = Connecting;
     std::function<bool(QString &)> nextRequest;
     QStringList listenTargets;
-    QString pending;        // the request waiting for its reply
-    QString replyAddress;   // our own address for that request
+    QString pending;      // the request waiting for its reply
+    QString replyAddress; // our own address for that request
     int sequence = 0;
     int exitCode = Done;
 };

@@ -36,7 +36,8 @@ int main(int argc, char **argv)
         "          kestrune-ctl --listen Dev1"));
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption hostOption(QStringLiteral("host"), QStringLiteral("Message server host (default localhost)."),
+    const QCommandLineOption hostOption(QStringLiteral("host"),
+                                        QStringLiteral("Message server host (default localhost)."),
                                         QStringLiteral("host"), QStringLiteral("localhost"));
     const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Message server port (default 6057)."),
                                         QStringLiteral("n"), QStringLiteral("6057"));
@@ -59,10 +60,12 @@ int main(int argc, char **argv)
                                                          "them (\"SENDER COMMAND TEXT\") until interrupted "
                                                          "(repeatable)."),
                                           QStringLiteral("address"));
-    const QCommandLineOption fullOption(QStringLiteral("full"), QStringLiteral("Print whole lines, addressing included."));
-    parser.addOptions({hostOption, portOption, nameOption, keyOption, keyFileOption, timeoutOption, listenOption,
-                       fullOption});
-    parser.addPositionalArgument(QStringLiteral("destination"), QStringLiteral("Client and sub-name to ask, e.g. Kestrune.Line1."));
+    const QCommandLineOption fullOption(QStringLiteral("full"),
+                                        QStringLiteral("Print whole lines, addressing included."));
+    parser.addOptions(
+        {hostOption, portOption, nameOption, keyOption, keyFileOption, timeoutOption, listenOption, fullOption});
+    parser.addPositionalArgument(QStringLiteral("destination"),
+                                 QStringLiteral("Client and sub-name to ask, e.g. Kestrune.Line1."));
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("Command word and its parameters."),
                                  QStringLiteral("command [parameters...]"));
 

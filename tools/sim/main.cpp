@@ -50,7 +50,7 @@ int main(int argc, char **argv)
         "transcript of every line received (<-), sent (->) or dropped (xx). Requests to the name \"Sim\"\n"
         "inject faults: Silence ADDRESS, Unsilence ADDRESS, Drop CLIENT, Raw CLIENT TEXT,\n"
         "SetChannel NODE CHANNEL 0|1, Help."));
-    parser.addHelpOption();
+    const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption configOption({QStringLiteral("c"), QStringLiteral("config")},
                                           QStringLiteral("Plant configuration file (the panel's)."),
                                           QStringLiteral("file"));
@@ -75,7 +75,10 @@ int main(int argc, char **argv)
                                            QStringLiteral("address"));
     const QCommandLineOption quietOption(QStringLiteral("quiet"), QStringLiteral("Print no transcript."));
     parser.addOptions({configOption, portOption, bindOption, keysOption, noiseOption, silenceOption, quietOption});
-    parser.process(app);
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(parser.errorText());
+    if (parser.isSet(helpOption))
+        parser.showHelp(0);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
 

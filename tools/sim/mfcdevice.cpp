@@ -26,9 +26,7 @@ double deviceDigits(double v)
 } // namespace
 
 MfcDevice::MfcDevice(const QString &address, RelayServer &server, QObject *parent)
-    : QObject(parent)
-    , server(server)
-    , deviceAddress(address)
+    : QObject(parent), server(server), deviceAddress(address)
 {
     timer.setInterval(TickMs);
     connect(&timer, &QTimer::timeout, this, &MfcDevice::step);

@@ -12,10 +12,7 @@
 #include <cmath>
 
 MfcDevices::MfcDevices(const PlantTree &tree, const ValveHardware &valves, RelayServer &server, QObject *parent)
-    : QObject(parent)
-    , tree(tree)
-    , valves(valves)
-    , server(server)
+    : QObject(parent), tree(tree), valves(valves), server(server)
 {
     for (const PlantNode &node : tree.nodes()) {
         if (node.kind != PlantNode::Mfc || node.hwNode.isEmpty() || devices.contains(node.address()))

@@ -15,9 +15,7 @@ const QString SystemName = QStringLiteral("System");
 
 } // namespace
 
-RelayServer::RelayServer(Transcript &transcript, QObject *parent)
-    : QObject(parent)
-    , transcript(transcript)
+RelayServer::RelayServer(Transcript &transcript, QObject *parent) : QObject(parent), transcript(transcript)
 {
     connect(&server, &QTcpServer::newConnection, this, &RelayServer::accept);
 }

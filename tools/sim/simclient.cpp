@@ -11,9 +11,7 @@ constexpr qint64 MaxLine = 65536;
 } // namespace
 
 SimClient::SimClient(QTcpSocket *socket, qint64 challenge, QObject *parent)
-    : QObject(parent)
-    , socket(socket)
-    , challengeNumber(challenge)
+    : QObject(parent), socket(socket), challengeNumber(challenge)
 {
     socket->setParent(this);
     connect(socket, &QTcpSocket::readyRead, this, &SimClient::readLines);

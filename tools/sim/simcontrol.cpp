@@ -7,9 +7,7 @@
 
 const QString SimControl::Name = QStringLiteral("Sim");
 
-SimControl::SimControl(RelayServer &server, ValveHardware &valves)
-    : server(server)
-    , valves(valves)
+SimControl::SimControl(RelayServer &server, ValveHardware &valves) : server(server), valves(valves)
 {
     server.addHandler(Name, this);
 }

@@ -6,8 +6,7 @@
 #include "bus/tmsg.h"
 
 ValveHardware::ValveHardware(const PlantTree &tree, RelayServer &server, QObject *parent)
-    : QObject(parent)
-    , server(server)
+    : QObject(parent), server(server)
 {
     for (const PlantNode &node : tree.nodes()) {
         if (node.kind == PlantNode::Valve && !node.hwNode.isEmpty())

@@ -82,21 +82,29 @@ void TestCtl::replyFromAProgram_data()
 {
     QTest::addColumn<QStringList>("extraArgs");
     QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("answer");
     QTest::addColumn<QByteArray>("output");
 
+    const QString stat = QStringLiteral("@Stat V[N2 Line1,Open]  M[MFC1,10,9.5] ");
     QTest::newRow("command and text, blanks kept")
-        << QStringList{} << "kestrune-ctl.1" << QByteArray("@Stat V[N2 Line1,Open]  M[MFC1,10,9.5] \n");
-    QTest::newRow("whole line") << QStringList{"--full"} << "kestrune-ctl.1"
+        << QStringList{} << "kestrune-ctl.1" << stat << QByteArray("@Stat V[N2 Line1,Open]  M[MFC1,10,9.5] \n");
+    QTest::newRow("whole line") << QStringList{"--full"} << "kestrune-ctl.1" << stat
                                 << QByteArray(
                                        "Kestrune.Line1>kestrune-ctl.1 @Stat V[N2 Line1,Open]  M[MFC1,10,9.5] \n");
-    QTest::newRow("own name") << QStringList{"--name", "op"} << "op.1"
+    QTest::newRow("own name") << QStringList{"--name", "op"} << "op.1" << stat
                               << QByteArray("@Stat V[N2 Line1,Open]  M[MFC1,10,9.5] \n");
+    // Routing answers carry no command word: they are still the answer.
+    QTest::newRow("answer without a command word")
+        << QStringList{} << "kestrune-ctl.1" << "Ok: 50" << QByteArray("Ok: 50\n");
+    QTest::newRow("error answer") << QStringList{} << "kestrune-ctl.1" << "Er:Less parameters"
+                                  << QByteArray("Er:Less parameters\n");
 }
 
 void TestCtl::replyFromAProgram()
 {
     QFETCH(QStringList, extraArgs);
     QFETCH(QString, from);
+    QFETCH(QString, answer);
     QFETCH(QByteArray, output);
 
     SimProcess sim;
@@ -110,7 +118,7 @@ void TestCtl::replyFromAProgram()
     // Neither an event nor a reply to another address is the answer.
     panel.send(QStringLiteral("Kestrune.Line1>%1 _ChangedValue 3").arg(from));
     panel.send(QStringLiteral("Kestrune.Line1>%1.9 @Stat old").arg(from.section('.', 0, 0)));
-    panel.send(QStringLiteral("Kestrune.Line1>%1 @Stat V[N2 Line1,Open]  M[MFC1,10,9.5] ").arg(from));
+    panel.send(QStringLiteral("Kestrune.Line1>%1 %2").arg(from, answer));
     QVERIFY(ctl.finish());
     QCOMPARE(ctl.out, output);
     QCOMPARE(ctl.process.exitCode(), 0);

@@ -101,9 +101,10 @@ void CtlClient::handle(const QString &line)
             printLine(stdout, settings.fullLines ? line : msg.from + QLatin1Char(' ') + afterAddress(line));
         return;
     }
-    // Late answers to a request that already timed out carry an older
-    // address and are passed over.
-    if (msg.kind != TMsg::Reply || pending.isEmpty() || msg.to != replyAddress)
+    // Any line to the request's own address answers it ("Ok: 50" carries no
+    // reply word), except an event. Late answers to a request that already
+    // timed out carry an older address and are passed over.
+    if (msg.kind == TMsg::Event || msg.kind == TMsg::Unparsed || pending.isEmpty() || msg.to != replyAddress)
         return;
     printLine(stdout, settings.fullLines ? line : afterAddress(line));
     timer.stop();

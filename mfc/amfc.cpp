@@ -262,7 +262,7 @@ void aMFC::changeStatDisp()
 {
     const int state = stat ? 0 : 1;
     OCStat->setText(style.buttonText(state));
-    OCStat->setStyleSheet(style.buttonStyle(state));
+    restyle(OCStat, style.buttonStyle(state));
 }
 
 void aMFC::newSettingValue(TMsg msg)

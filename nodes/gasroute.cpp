@@ -124,7 +124,7 @@ void aNode::setPurgeTree(aNode *n, double magnification)
         setPurgeTree(child, magnification);
 }
 
-void aNode::AskSetNewGas(TMsg msg)
+void aNode::AskSetNewGas(const TMsg &msg)
 {
     if (!isFor(this, msg))
         return;
@@ -145,7 +145,7 @@ void aNode::AskSetNewGas(TMsg msg)
     telso->reply(msg, QStringLiteral("Ok: %1").arg(limited ? aMFC::shortest(applied) : flowText));
 }
 
-void aNode::AskGetNowGas(TMsg msg)
+void aNode::AskGetNowGas(const TMsg &msg)
 {
     if (!isFor(this, msg))
         return;
@@ -155,7 +155,7 @@ void aNode::AskGetNowGas(TMsg msg)
     telso->reply(msg, QStringLiteral("@%1 %2").arg(msg.cmd, text));
 }
 
-void aNode::AskSetPurge(TMsg msg)
+void aNode::AskSetPurge(const TMsg &msg)
 {
     if (!isFor(this, msg))
         return;

@@ -89,7 +89,7 @@ void aValve::connected0()
     telso->sendCommand(nodeName, hwNode, QStringLiteral("IsOn %1").arg(channel), QString());
 }
 
-void aValve::AnsIsOn(TMsg m)
+void aValve::AnsIsOn(const TMsg &m)
 {
     if (m.from != hwNode)
         return;

@@ -14,6 +14,7 @@
 
 #include <functional>
 
+class aMFC;
 class aNode;
 class GView;
 class QGridLayout;
@@ -49,7 +50,7 @@ public slots:
     void record();
     void vCtrlMsg();
     void controllTimeToOpenClose();
-    void askStat(TMsg msg);
+    void askStat(const TMsg &msg);
     void Exit();
 
 private:
@@ -101,4 +102,11 @@ private:
     QPen textPen;
 
     QGridLayout *panelGrid = nullptr;
+
+    // The record file's columns, taken from nodes once it is complete: a
+    // row of a large plant would otherwise look at every node twice.
+    void updateRecordColumns();
+    QList<aMFC *> recordMfcs;
+    QList<aNode *> recordValves;
+    qsizetype recordColumnsFrom = -1;
 };

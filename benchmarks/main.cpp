@@ -22,8 +22,8 @@ int main(int argc, char **argv)
                                    QStringLiteral("N,N,..."), QStringLiteral("10,100,1000"));
     const QCommandLineOption echo(QStringLiteral("echo"), QStringLiteral("Run as the bare client on PORT."),
                                   QStringLiteral("PORT"));
-    const QCommandLineOption plant(QStringLiteral("plant"),
-                                   QStringLiteral("Print the generated plant of N nodes and stop."), QStringLiteral("N"));
+    const QCommandLineOption plant(
+        QStringLiteral("plant"), QStringLiteral("Print the generated plant of N nodes and stop."), QStringLiteral("N"));
     parser.addOptions({json, nodes, echo, plant});
     parser.process(app);
 

@@ -116,9 +116,8 @@ struct Latency
 Latency probeLatency(BenchServer &server, const QString &lineName, int probes)
 {
     static const QList<QByteArray> background{
-        "Other.dev7>Kestrune _ChangedValue 5.5", "Client.a>Kestrune.Nobody Stat",
-        "Dev9>Kestrune.3 @IsOn ch1 1",          "Client.b>Kestrune.Nobody GetNowGas",
-        "Other.dev8>Kestrune _Foo 1",           "Dev9.c1>Kestrune @GetValue 3",
+        "Other.dev7>Kestrune _ChangedValue 5.5", "Client.a>Kestrune.Nobody Stat", "Dev9>Kestrune.3 @IsOn ch1 1",
+        "Client.b>Kestrune.Nobody GetNowGas",    "Other.dev8>Kestrune _Foo 1",    "Dev9.c1>Kestrune @GetValue 3",
     };
     qint64 backgroundSent = 0;
     const qint64 start = benchClock().nsecsElapsed();
@@ -204,8 +203,7 @@ void stopProcess(QProcess &process)
 qint64 recordRows(const QTemporaryDir &dir)
 {
     qint64 rows = 0;
-    const QStringList files =
-        QDir(dir.path()).entryList({QStringLiteral("Kestrune-*.log")}, QDir::Files, QDir::Name);
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("Kestrune-*.log")}, QDir::Files, QDir::Name);
     for (const QString &name : files) {
         QFile file(dir.filePath(name));
         if (!file.open(QIODevice::ReadOnly))

@@ -13,10 +13,10 @@ struct GeneratedPlant
     int valves = 0;
     int mfcs = 0;
     int junctions = 0;
-    QByteArray config;        // without the server address
-    QStringList lineNames;    // bus names of the outlets
-    QStringList mfcDevices;   // device addresses of the MFCs
-    int syncLines = 0;        // lines the panel sends its hardware after login
+    QByteArray config;      // without the server address
+    QStringList lineNames;  // bus names of the outlets
+    QStringList mfcDevices; // device addresses of the MFCs
+    int syncLines = 0;      // lines the panel sends its hardware after login
 };
 
 // nodes is rounded down to a multiple of the five nodes of one line.

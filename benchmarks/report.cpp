@@ -56,7 +56,8 @@ MachineInfo describeMachine()
     MachineInfo m;
     m.cpu = firstValue(QStringLiteral("/proc/cpuinfo"), "model name");
     m.cores = QThread::idealThreadCount();
-    m.memoryGB = firstValue(QStringLiteral("/proc/meminfo"), "MemTotal").split(' ').value(0).toDouble() / 1024.0 / 1024.0;
+    m.memoryGB =
+        firstValue(QStringLiteral("/proc/meminfo"), "MemTotal").split(' ').value(0).toDouble() / 1024.0 / 1024.0;
     m.kernel = QSysInfo::kernelVersion();
     m.qt = QString::fromLatin1(qVersion());
     QFile load(QStringLiteral("/proc/loadavg"));
@@ -81,23 +82,30 @@ QString tableText(const MachineInfo &machine, const BaselineFigures &baseline, c
         r << base;
         rows << r;
     };
-    row(QStringLiteral("valves / MFCs / junctions"),
-        [](const PlantFigures &p) { return QStringLiteral("%1/%2/%3").arg(p.plant.valves).arg(p.plant.mfcs).arg(p.plant.junctions); },
+    row(
+        QStringLiteral("valves / MFCs / junctions"),
+        [](const PlantFigures &p) {
+            return QStringLiteral("%1/%2/%3").arg(p.plant.valves).arg(p.plant.mfcs).arg(p.plant.junctions);
+        },
         QString());
-    row(QStringLiteral("start-up to synchronised, median of 5 (ms)"),
+    row(
+        QStringLiteral("start-up to synchronised, median of 5 (ms)"),
         [](const PlantFigures &p) { return number(p.startupMedianMs, 0); }, QString());
-    row(QStringLiteral("resident memory after start-up (MB)"),
+    row(
+        QStringLiteral("resident memory after start-up (MB)"),
         [](const PlantFigures &p) { return number(p.residentMB, 1); }, QString());
-    row(QStringLiteral("pipelined Stat + GetNowGas replies/s"),
+    row(
+        QStringLiteral("pipelined Stat + GetNowGas replies/s"),
         [](const PlantFigures &p) { return number(p.requestsPerSecond, 0); }, number(baseline.requestsPerSecond, 0));
-    row(QStringLiteral("ratio to the bare client (%)"),
+    row(
+        QStringLiteral("ratio to the bare client (%)"),
         [&](const PlantFigures &p) {
             return baseline.requestsPerSecond > 0 ? number(100.0 * p.requestsPerSecond / baseline.requestsPerSecond, 2)
                                                   : QString();
         },
         QStringLiteral("100"));
-    row(QStringLiteral("cost per request (us)"),
-        [](const PlantFigures &p) { return number(p.microsPerRequest, 2); },
+    row(
+        QStringLiteral("cost per request (us)"), [](const PlantFigures &p) { return number(p.microsPerRequest, 2); },
         baseline.requestsPerSecond > 0 ? number(1e6 / baseline.requestsPerSecond, 3) : QString());
     {
         QStringList r{QStringLiteral("cost growth / node growth from the size before")};
@@ -108,13 +116,17 @@ QString tableText(const MachineInfo &machine, const BaselineFigures &baseline, c
         r << QString();
         rows << r;
     }
-    row(QStringLiteral("p50 latency, 10k lines/s background (ms)"),
+    row(
+        QStringLiteral("p50 latency, 10k lines/s background (ms)"),
         [](const PlantFigures &p) { return number(p.p50Ms, 3); }, number(baseline.p50Ms, 3));
-    row(QStringLiteral("p99 latency, 10k lines/s background (ms)"),
+    row(
+        QStringLiteral("p99 latency, 10k lines/s background (ms)"),
         [](const PlantFigures &p) { return number(p.p99Ms, 3); }, number(baseline.p99Ms, 3));
-    row(QStringLiteral("_ChangedValue turned into record rows/s"),
+    row(
+        QStringLiteral("_ChangedValue turned into record rows/s"),
         [](const PlantFigures &p) { return number(p.recordsPerSecond, 0); }, QString());
-    row(QStringLiteral("record rows written / flow reports sent"),
+    row(
+        QStringLiteral("record rows written / flow reports sent"),
         [](const PlantFigures &p) { return QStringLiteral("%1/%2").arg(p.rowsWritten).arg(p.events); }, QString());
 
     QList<int> widths(header.size(), 0);
@@ -176,12 +188,8 @@ QString tableText(const MachineInfo &machine, const BaselineFigures &baseline, c
 
 QJsonObject toJson(const MachineInfo &machine, const BaselineFigures &baseline, const QList<PlantFigures> &plants)
 {
-    QJsonObject m{{"cpu", machine.cpu},
-                  {"cores", machine.cores},
-                  {"memoryGB", machine.memoryGB},
-                  {"kernel", machine.kernel},
-                  {"qt", machine.qt},
-                  {"loadAverage", machine.loadAverage}};
+    QJsonObject m{{"cpu", machine.cpu},       {"cores", machine.cores}, {"memoryGB", machine.memoryGB},
+                  {"kernel", machine.kernel}, {"qt", machine.qt},       {"loadAverage", machine.loadAverage}};
     QJsonObject base{{"requests", baseline.requests},
                      {"requestsPerSecond", baseline.requestsPerSecond},
                      {"latencyProbes", baseline.probes},

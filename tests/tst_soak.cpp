@@ -18,6 +18,14 @@
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
+#define KESTRUNE_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRUNE_SANITIZED 1
+#endif
+#endif
+#ifdef KESTRUNE_SANITIZED
+// Several times slower, and freed memory is held back on purpose.
 constexpr bool sanitized = true;
 #else
 constexpr bool sanitized = false;
@@ -53,8 +61,7 @@ const int syncLineCount = 4 * 2 + 2 * 4;
 
 // Waits for pred without the fixed 10 ms pauses of QTest::qWaitFor, which
 // would cap the rate of a long stream; a timer wakes the loop now and then.
-template <typename Pred>
-bool waitUntil(Pred pred, int timeoutMs)
+template <typename Pred> bool waitUntil(Pred pred, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     QTimer wake;
@@ -96,10 +103,7 @@ public:
     explicit PanelWatch(FakeServer &server) : server(server) {}
 
     // A reply the panel owes: the whole line, or its start.
-    void expect(const QString &line, bool exact)
-    {
-        owed.push_back({line, exact});
-    }
+    void expect(const QString &line, bool exact) { owed.push_back({line, exact}); }
     void take()
     {
         const QStringList lines = server.lines();
@@ -271,9 +275,10 @@ public:
             l.deviceValue = (from == "MBox.c1" || from == "MBox.c2") && !value.isEmpty();
             l.flowReport = l.deviceValue && word == "_ChangedValue";
         } else if (kind < 76) {
-            l.bytes = pick({"VBox>Kestrune _ChangedIsOn ch1 1", "MBox.c1>Kestrune _Foo 1", "Dev9.c1>Kestrune _ChangedValue 5",
-                            "Client>Kestrune @Stat x", "MBox.c1>Kestrune @SetValue 5", "VBox>Kestrune.1 @ChOn ch1 1",
-                            "System>Kestrune.1 @flgon Ok: VBox", "Other.a>Kestrune.Line1 _NewStat Valve 1"});
+            l.bytes =
+                pick({"VBox>Kestrune _ChangedIsOn ch1 1", "MBox.c1>Kestrune _Foo 1", "Dev9.c1>Kestrune _ChangedValue 5",
+                      "Client>Kestrune @Stat x", "MBox.c1>Kestrune @SetValue 5", "VBox>Kestrune.1 @ChOn ch1 1",
+                      "System>Kestrune.1 @flgon Ok: VBox", "Other.a>Kestrune.Line1 _NewStat Valve 1"});
         } else if (kind < 82) {
             // Overlong: neither its start nor a message in its tail is taken.
             QByteArray pad(int(random.bounded(3990, 12000)), 'x');

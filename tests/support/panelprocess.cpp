@@ -23,8 +23,8 @@ bool PanelProcess::start(const QByteArray &plant, quint16 serverPort, int timeou
     keys.write("key\n");
     keys.close();
 
-    const QString binary = QDir(qEnvironmentVariable("KESTRUNE_BIN_DIR", QDir::currentPath()))
-                               .filePath(QStringLiteral("kestrune"));
+    const QString binary =
+        QDir(qEnvironmentVariable("KESTRUNE_BIN_DIR", QDir::currentPath())).filePath(QStringLiteral("kestrune"));
     process.setWorkingDirectory(dir.path());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -60,8 +60,7 @@ qint64 PanelProcess::residentKiB(qint64 pid)
     return -1;
 }
 
-template <typename Visit>
-void PanelProcess::forEachRecordRow(Visit visit) const
+template <typename Visit> void PanelProcess::forEachRecordRow(Visit visit) const
 {
     const QStringList files = QDir(dir.path()).entryList({QStringLiteral("Kestrune-*.log")}, QDir::Files, QDir::Name);
     for (const QString &name : files) {

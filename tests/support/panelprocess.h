@@ -41,8 +41,7 @@ public:
 
 private:
     Q_DISABLE_COPY(PanelProcess)
-    template <typename Visit>
-    void forEachRecordRow(Visit visit) const;
+    template <typename Visit> void forEachRecordRow(Visit visit) const;
 
     QTemporaryDir dir;
     QProcess process;

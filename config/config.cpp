@@ -67,7 +67,9 @@ bool Config::readFrom(const QString &path, const QString &includer, int includeL
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug().noquote() << QStringLiteral("Can't open config file : ") + path;
-        if (includer.isEmpty())
+        if (includer.isEmpty() && path.isEmpty())
+            issues.append({QString(), 0, QStringLiteral("no configuration file to read")});
+        else if (includer.isEmpty())
             issues.append({QString(), 0, QStringLiteral("cannot open the configuration file \"%1\"").arg(path)});
         else
             issues.append({includer, includeLine, QStringLiteral("INCLUDE: cannot open \"%1\"").arg(path)});

@@ -102,6 +102,8 @@ Body::~Body()
             delete node;
     }
     delete exclusiveMsg;
+    // No new attempt in the moment before the client goes.
+    bus->setReconnectDelay(0);
     bus->deleteLater();
 }
 

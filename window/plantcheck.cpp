@@ -200,6 +200,8 @@ void PlantCheck::checkSettings()
                 report(e, QStringLiteral("TELSO_RECONNECT has no value; recovery is off"));
             else if (!isDecimal(e.value))
                 report(e, QStringLiteral("TELSO_RECONNECT: \"%1\" is not a number; recovery is off").arg(e.value));
+            else if (e.value.toDouble() < 0)
+                report(e, QStringLiteral("TELSO_RECONNECT: %1 is below 0; recovery is off").arg(e.value));
         }
     }
 }

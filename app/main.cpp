@@ -7,6 +7,14 @@
 
 int main(int argc, char **argv)
 {
+    if (checkWanted(argc, argv)) {
+        // The check builds nothing and shows nothing: no display is needed.
+        QCoreApplication app(argc, argv);
+        config.readArgs(argc, argv);
+        config.readFile(chooseConfigPath(config, defaultConfigPath()));
+        return printPlantCheck(config);
+    }
+
     QApplication app(argc, argv);
 
     config.readArgs(argc, argv);

@@ -66,7 +66,7 @@ aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double 
         connect(telso, &Telso::EvChangedValue, this, &aMFC::noticedNewValue);
         connect(telso, &Telso::EvChangedSettingValue, this, &aMFC::noticedNewSettingValue);
     }
-    connect(UpdateSetPoint, &QPushButton::clicked, this, &aMFC::updateSetPoint);
+    connect(UpdateSetPoint, &QPushButton::clicked, this, &aMFC::setClicked);
     connect(InfoB, &QPushButton::clicked, this, &aMFC::showInfo);
     connect(Purge, &QLineEdit::editingFinished, this, &aMFC::newPurge);
 
@@ -188,6 +188,17 @@ void aMFC::updateSetPoint()
     const qint64 v = qint64(roundHalfAway(settingSV)) * qint64(roundHalfAway(purge));
     sendToDevice(QStringLiteral("SetRunMode %1").arg(v > 0 ? 1 : 2));
     sendToDevice(QStringLiteral("SetValue %1").arg(shortest(double(v))));
+}
+
+void aMFC::setClicked()
+{
+    // Without the server the set point would not reach the device: nothing
+    // changes, and the operator is told.
+    if (linkDown()) {
+        emit commandNotSent();
+        return;
+    }
+    updateSetPoint();
 }
 
 void aMFC::AskGetMinFlow(TMsg)

@@ -66,6 +66,7 @@ public slots:
     void AskGetMinFlow(TMsg msg);
 
 private slots:
+    void setClicked();
     void connected0() override;
     void AnsGetValue(TMsg msg);
     void AnsGetSettingValue(TMsg msg);

@@ -118,10 +118,9 @@ void TestCtl::run()
     const qsizetype seen = panel.lines().size();
     Ctl ctl(QStringList{"--host", "127.0.0.1", "--port", QString::number(port)} + args, input);
     if (!answer.isEmpty()) {
-        QVERIFY(QTest::qWaitFor([&] { return panel.lines().size() > seen; }, 10000));
-        const QString from = panel.lines().at(seen).section('>', 0, 0);
-        QCOMPARE(panel.lines().at(seen),
-                 (args.contains("op") ? "op.1" : "kestrune-ctl.1") + QString(">Kestrune.Line1 Stat"));
+        const QString from = args.contains("op") ? "op.1" : "kestrune-ctl.1";
+        QVERIFY(
+            QTest::qWaitFor([&] { return panel.lines().mid(seen).contains(from + ">Kestrune.Line1 Stat"); }, 10000));
         // Neither an event nor a reply to another address is the answer.
         panel.send(QStringLiteral("Kestrune.Line1>%1 _ChangedValue 3").arg(from));
         panel.send(QStringLiteral("Kestrune.Line1>%1.9 @Stat old").arg(from.section('.', 0, 0)));

@@ -117,11 +117,9 @@ void TestTelso::receive_data()
                                             << table[i + 1] + "|C.p|" + table[i] + "|3 1" << QStringList();
     const auto row = [](const char *name, const QByteArray &bytes, const QString &emitted,
                         const QStringList &messages) { QTest::newRow(name) << bytes << emitted << messages; };
-    row("IsBusy is not served", "C>Kestrune IsBusy\n", {}, {"Err unknown cmd IsBusy"});
-    row("reply word as request", "C>Kestrune IsOn 1\n", {}, {"Err unknown cmd IsOn"});
-    row("unknown reply", "A>B @GetGas 1\n", {}, {});
-    row("unknown event", "A>B _Foo\n", {}, {});
-    row("no message", "just words\n", {}, {});
+    row("IsBusy and a reply word as request", "C>Kestrune IsBusy\nC>Kestrune IsOn 1\n", {},
+        {"Err unknown cmd IsBusy", "Err unknown cmd IsOn"});
+    row("unknown reply and event, no message", "A>B @GetGas 1\nA>B _Foo\njust words\n", {}, {});
     row("carriage return", "A>Kestrune SetPurge 2\r\n", "AskSetPurge|A|SetPurge|2", {});
     row("invalid UTF-8", "\xc3(>Kestrune GetGas \xff\xfe\n", u"AskGetNowGas|\uFFFD(|GetGas|\uFFFD\uFFFD"_qs, {});
     row("binary garbage", QByteArray("\x00\x01\xff>\x80\x00\n", 7), {}, {});

@@ -143,7 +143,9 @@ void Body::setConditionsToOpen()
             aNode *node = findOpenReference(w[k]);
             if (!node)
                 break;
-            cond.append(new CondTerm{node, w[k + 1].toUpper() == QLatin1String("ON")});
+            auto *term = new CondTerm{node, w[k + 1].toUpper() == QLatin1String("ON")};
+            condTerms.append(term);
+            cond.append(term);
         }
         target->condToOpen.append(cond);
         writeLog(QStringLiteral("Setting a condition to Open:: for %1 : %2").arg(target->label, describeTerms(cond)));
@@ -165,7 +167,9 @@ void Body::setConditionsToClose()
             aNode *node = findNode(toInt32(w[k]), aNode::Valve);
             if (!node)
                 break;
-            cond.append(new CondTerm{node, w[k + 1].toUpper() == QLatin1String("ON")});
+            auto *term = new CondTerm{node, w[k + 1].toUpper() == QLatin1String("ON")};
+            condTerms.append(term);
+            cond.append(term);
         }
         qDebug().noquote() << QStringLiteral("Set::") + target->label + QLatin1Char(' ') + describeCondition(cond);
         target->condToClose.append(cond);

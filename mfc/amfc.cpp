@@ -1,6 +1,7 @@
 #include "mfc/amfc.h"
 
 #include "bus/telso.h"
+#include "config/numbers.h"
 
 #include <QMessageBox>
 #include <QTimer>
@@ -25,18 +26,6 @@ double bounded(double v)
 double finiteOrZero(double v)
 {
     return std::isfinite(v) ? v : 0.0;
-}
-
-// Truncates toward zero; clamped, since a double may exceed what an int holds.
-int truncToInt(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    if (v >= double(INT_MAX))
-        return INT_MAX;
-    if (v <= double(INT_MIN))
-        return INT_MIN;
-    return int(v);
 }
 
 const int defaultCheckHold = 5000;
@@ -139,12 +128,12 @@ double aMFC::setSetPointText(const QString &text)
 {
     NewSetPoint->setText(text);
     updateSetPoint();
-    return readNumber(NewSetPoint->text());
+    return toDecimal(NewSetPoint->text());
 }
 
 double aMFC::shownFlow() const
 {
-    return readNumber(Floating->text());
+    return toDecimal(Floating->text());
 }
 
 void aMFC::setPurge(double v)
@@ -168,18 +157,6 @@ int aMFC::checkHoldInterval() const
     return checkTimer->interval();
 }
 
-double aMFC::readNumber(const QString &text)
-{
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    return ok ? finiteOrZero(v) : 0.0;
-}
-
-QString aMFC::shortest(double v)
-{
-    return QString::number(v, 'g', QLocale::FloatingPointShortest);
-}
-
 QString aMFC::displayText(double v)
 {
     return QStringLiteral("%1").arg(v, 5, 'f', 1);
@@ -189,12 +166,12 @@ int aMFC::roundHalfAway(double v)
 {
     if (std::isnan(v))
         return 0;
-    return v >= 0 ? truncToInt(v + 0.5) : truncToInt(v - 0.5);
+    return v >= 0 ? clampToInt(v + 0.5) : clampToInt(v - 0.5);
 }
 
 void aMFC::updateSetPoint()
 {
-    const int sp = truncToInt(readNumber(NewSetPoint->text()) + 0.5);
+    const int sp = clampToInt(toDecimal(NewSetPoint->text()) + 0.5);
 
     if (telso && !busNames.isEmpty())
         for (const QString &name : std::as_const(busNames))
@@ -231,7 +208,7 @@ void aMFC::connected0()
 void aMFC::AnsGetValue(TMsg msg)
 {
     if (msg.from == deviceAddress() && !msg.paramList.isEmpty())
-        setFloating(readNumber(msg.paramList.first()));
+        setFloating(toDecimal(msg.paramList.first()));
 }
 
 void aMFC::AnsGetSettingValue(TMsg msg)
@@ -244,7 +221,7 @@ void aMFC::noticedNewValue(TMsg msg)
 {
     if (msg.from != deviceAddress() || msg.paramList.isEmpty())
         return;
-    setFloating(readNumber(msg.paramList.first()));
+    setFloating(toDecimal(msg.paramList.first()));
     if (!telso)
         return;
     const QString text = QStringLiteral("_ChangedValue %1").arg(shortest(bounded(mfcPV * mfcToDisp())));
@@ -268,7 +245,7 @@ void aMFC::changeStatDisp()
 void aMFC::newSettingValue(TMsg msg)
 {
     if (!msg.paramList.isEmpty())
-        setNowSetPoint(readNumber(msg.paramList.first()));
+        setNowSetPoint(toDecimal(msg.paramList.first()));
     const bool on = mfcSV != 0;
     if (on != stat) {
         stat = on;
@@ -301,7 +278,7 @@ void aMFC::showInfo()
 
 void aMFC::newPurge()
 {
-    setPurge(readNumber(Purge->text()));
+    setPurge(toDecimal(Purge->text()));
 }
 
 void aMFC::setFloating(double val)

@@ -43,11 +43,6 @@ public:
     void setCheckHoldInterval(int msec);
     int checkHoldInterval() const;
 
-    // Bus and panel numbers: text that is not a number, or is not finite,
-    // reads as 0.
-    static double readNumber(const QString &text);
-    // The shortest text that reads back to the same value.
-    static QString shortest(double v);
     // Width 5, one decimal: the form of flows and set points on the panel.
     static QString displayText(double v);
     // Whole number, halves away from zero; clamped to the int range.

@@ -75,6 +75,8 @@ private:
     void setBusChannels();
 
     aNode *findOpenReference(const QString &word) const;
+    void readConditions(const QString &key, const QString &what,
+                        const std::function<aNode *(const QString &)> &resolve);
     void drawNode(QPainter *p, aNode *n);
     void drawFittedText(QPainter *p, const QRectF &box, int flags, const QString &text);
     void drawPipe(QPainter *p, aNode *up, aNode *down, QList<Segment> &segments);

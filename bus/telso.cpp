@@ -101,7 +101,7 @@ bool Telso::connectToServer()
         return false;
     retryTimer->stop();
     nextAttempt = QDateTime();
-    socket = new QTcpSocket;
+    socket = new QTcpSocket(this);
     state = AwaitingChallenge;
     pending.clear();
     skipping = false;
@@ -128,7 +128,14 @@ void Telso::disConnect()
     // Data still arriving on the abandoned connection must not be taken
     // for the next one's.
     disconnect(socket, &QTcpSocket::readyRead, this, &Telso::receive);
-    socket->disconnectFromHost();
+    QTcpSocket *old = socket;
+    old->disconnectFromHost();
+    // What was written before still goes out: the socket goes only once it
+    // has closed (at the latest with this client).
+    if (old->state() == QAbstractSocket::UnconnectedState)
+        old->deleteLater();
+    else
+        connect(old, &QTcpSocket::disconnected, old, &QObject::deleteLater);
     socket = nullptr;
     pending.clear();
     skipping = false;

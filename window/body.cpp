@@ -7,6 +7,7 @@
 #include "mfc/amfc.h"
 #include "nodes/anode.h"
 #include "valves/avalve.h"
+#include "valves/condterm.h"
 
 #include <QDebug>
 #include <QGridLayout>
@@ -97,6 +98,11 @@ Body::~Body()
 {
     // Valves and MFCs go with their panels; the rest has no parent. The
     // window lives as long as the process, so this only tidies up the end.
+    for (aNode *node : std::as_const(nodes)) {
+        node->condToOpen.clear();
+        node->condToClose.clear();
+    }
+    qDeleteAll(condTerms);
     for (aNode *node : std::as_const(nodes)) {
         if (node->nodeKind == aNode::PlainNode)
             delete node;

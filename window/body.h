@@ -15,6 +15,7 @@
 #include <functional>
 
 class aNode;
+struct CondTerm;
 class GView;
 class QGridLayout;
 class QLabel;
@@ -97,6 +98,9 @@ private:
     Telso *bus = nullptr;
     QMessageBox *exclusiveMsg = nullptr;
     QList<aNode *> nodes;
+    // Terms of the conditions made from the configuration; the nodes only
+    // point to them.
+    QList<CondTerm *> condTerms;
 
     ChCoord coord;
     int dispWidth = 100;

@@ -156,7 +156,9 @@ void Body::readConditions(const QString &key, const QString &what, const std::fu
             aNode *node = resolve(w[k]);
             if (!node)
                 break;
-            cond.append(new CondTerm{node, w[k + 1].toUpper() == QLatin1String("ON")});
+            auto *term = new CondTerm{node, w[k + 1].toUpper() == QLatin1String("ON")};
+            condTerms.append(term);
+            cond.append(term);
         }
         if (closing) {
             qDebug().noquote() << QStringLiteral("Set::") + target->label + QLatin1Char(' ') + describeCondition(cond);

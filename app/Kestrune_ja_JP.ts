@@ -11,6 +11,42 @@
         <source>To open the exclusively controlled valves, change Settings.</source>
         <translation>排他制御されているバルブです。同時に開くには設定ファイルを変更する必要があります。</translation>
     </message>
+    <message>
+        <source>Connecting to %1...</source>
+        <translation>%1 に接続しています...</translation>
+    </message>
+    <message>
+        <source>Logged in as %1</source>
+        <translation>%1 としてログイン済み</translation>
+    </message>
+    <message>
+        <source>Connection lost at %1; next attempt at %2</source>
+        <translation>%1 に接続が切れました。次の再接続は %2 です</translation>
+    </message>
+    <message>
+        <source>Connection lost at %1; no further attempts</source>
+        <translation>%1 に接続が切れました。再接続は行いません</translation>
+    </message>
+    <message>
+        <source>Cannot connect to %1; next attempt at %2</source>
+        <translation>%1 に接続できません。次の再接続は %2 です</translation>
+    </message>
+    <message>
+        <source>Cannot connect to %1; no further attempts</source>
+        <translation>%1 に接続できません。再接続は行いません</translation>
+    </message>
+    <message>
+        <source>Not connected to %1</source>
+        <translation>%1 に接続していません</translation>
+    </message>
+    <message>
+        <source>Not connected: nothing was sent</source>
+        <translation>未接続のため、何も送信されませんでした</translation>
+    </message>
+    <message>
+        <source>Disconnected</source>
+        <translation>未接続</translation>
+    </message>
 </context>
 <context>
     <name>GView</name>

@@ -8,6 +8,14 @@
 
 int main(int argc, char **argv)
 {
+    if (checkWanted(argc, argv)) {
+        // The check builds nothing and shows nothing: no display is needed.
+        QCoreApplication app(argc, argv);
+        config.readArgs(argc, argv);
+        config.readFile(chooseConfigPath(config, defaultConfigPath()));
+        return printPlantCheck(config);
+    }
+
     QApplication app(argc, argv);
     // Each restyled valve button is polished with a fresh palette, and the
     // style caches its pixmaps under that palette, never to be hit again: with

@@ -1,10 +1,12 @@
 #include "app/startup.h"
 
 #include "config/config.h"
+#include "window/plantcheck.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTextStream>
 #include <QTranslator>
 
 QString defaultConfigPath()
@@ -40,4 +42,24 @@ bool loadCatalogue(QTranslator &translator)
 {
     return translator.load(QStringLiteral(":Kestrune_ja_JP"), QCoreApplication::applicationDirPath(),
                            QStringLiteral(""), QStringLiteral(""));
+}
+
+bool checkWanted(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "-check")
+            return true;
+    }
+    return false;
+}
+
+int printPlantCheck(const Config &cfg)
+{
+    const QStringList problems = PlantCheck(cfg).problems();
+    QTextStream out(stdout);
+    out.setEncoding(QStringConverter::Utf8);
+    for (const QString &line : problems)
+        out << line << '\n';
+    out.flush();
+    return problems.isEmpty() ? 0 : 1;
 }

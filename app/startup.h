@@ -17,3 +17,10 @@ bool japaneseWanted(int argc, char **argv);
 
 // Loads the embedded Japanese catalogue into translator.
 bool loadCatalogue(QTranslator &translator);
+
+// True when "-check" is among the arguments after the program path.
+bool checkWanted(int argc, char **argv);
+
+// Prints every problem of the configuration in cfg to standard output, one
+// per line; the exit status: 0 when there is none, 1 otherwise.
+int printPlantCheck(const Config &cfg);

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTcpSocket>
 #include <QTextStream>
+#include <QTimer>
 
 namespace {
 
@@ -34,7 +35,24 @@ Telso::Telso(const QString &ip, const QString &port, const QString &keyFile, con
     : ip(ip), port(port), keyFile(keyFile), name(name)
 {
     qRegisterMetaType<TMsg>();
+    retryTimer = new QTimer(this);
+    retryTimer->setSingleShot(true);
+    connect(retryTimer, &QTimer::timeout, this, &Telso::connectToServer);
+    loginTimer = new QTimer(this);
+    loginTimer->setSingleShot(true);
+    loginTimer->setInterval(LoginTimeout);
+    connect(loginTimer, &QTimer::timeout, this, &Telso::giveUpLogin);
     loadKeys(keyFile);
+}
+
+void Telso::setReconnectDelay(int msec)
+{
+    firstDelay = qBound(0, msec, MaxReconnectDelay);
+    nextDelay = firstDelay;
+    if (firstDelay == 0) {
+        retryTimer->stop();
+        loginTimer->stop();
+    }
 }
 
 void Telso::loadKeys(const QString &keyFile)
@@ -81,13 +99,25 @@ bool Telso::connectToServer()
 {
     if (socket)
         return false;
-    socket = new QTcpSocket;
+    retryTimer->stop();
+    nextAttempt = QDateTime();
+    socket = new QTcpSocket(this);
     state = AwaitingChallenge;
     pending.clear();
     skipping = false;
     connect(socket, &QTcpSocket::readyRead, this, &Telso::receive, Qt::UniqueConnection);
     connect(socket, &QTcpSocket::disconnected, this, &Telso::disconnected, Qt::UniqueConnection);
-    socket->connectToHost(ip, portNumber(port), QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    // A failed attempt reports an error only, a lost link both an error and
+    // the disconnection; each socket ends once.
+    QTcpSocket *attempt = socket;
+    connect(attempt, &QAbstractSocket::errorOccurred, this, [this, attempt] { connectionEnded(attempt); });
+    connect(attempt, &QAbstractSocket::disconnected, this, [this, attempt] { connectionEnded(attempt); });
+    link = LinkConnecting;
+    if (firstDelay > 0)
+        loginTimer->start();
+    emit linkChanged();
+    // The attempt may fail at once, inside this call: socket is not used after it.
+    attempt->connectToHost(ip, portNumber(port), QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
     return true;
 }
 
@@ -98,10 +128,57 @@ void Telso::disConnect()
     // Data still arriving on the abandoned connection must not be taken
     // for the next one's.
     disconnect(socket, &QTcpSocket::readyRead, this, &Telso::receive);
-    socket->disconnectFromHost();
+    QTcpSocket *old = socket;
+    old->disconnectFromHost();
+    // What was written before still goes out: the socket goes only once it
+    // has closed (at the latest with this client).
+    if (old->state() == QAbstractSocket::UnconnectedState)
+        old->deleteLater();
+    else
+        connect(old, &QTcpSocket::disconnected, old, &QObject::deleteLater);
     socket = nullptr;
     pending.clear();
     skipping = false;
+    retryTimer->stop();
+    loginTimer->stop();
+    nextAttempt = QDateTime();
+    link = LinkIdle;
+    emit linkChanged();
+}
+
+void Telso::connectionEnded(QTcpSocket *ended)
+{
+    // Already handled, or left behind by disConnect().
+    if (ended != socket)
+        return;
+    disconnect(ended, &QTcpSocket::readyRead, this, &Telso::receive);
+    socket = nullptr;
+    pending.clear();
+    skipping = false;
+    loginTimer->stop();
+    // Whatever the dead socket still holds to write goes with it: a command
+    // must never reach the hardware on a later connection.
+    ended->deleteLater();
+
+    if (link == LinkUp)
+        downSince = QDateTime::currentDateTime();
+    link = LinkDown;
+    if (firstDelay > 0) {
+        const int delay = nextDelay;
+        nextDelay = qMin(nextDelay * 2, MaxReconnectDelay);
+        nextAttempt = QDateTime::currentDateTime().addMSecs(delay);
+        retryTimer->start(delay);
+    }
+    emit linkChanged();
+}
+
+void Telso::giveUpLogin()
+{
+    QTcpSocket *attempt = socket;
+    if (!attempt || state == LoggedIn)
+        return;
+    connectionEnded(attempt);
+    attempt->abort();
 }
 
 bool Telso::isLoggedIn() const
@@ -162,7 +239,12 @@ void Telso::receive()
         while (nextLine(line)) {
         }
         state = LoggedIn;
+        link = LinkUp;
+        downSince = QDateTime();
+        nextDelay = firstDelay;
+        loginTimer->stop();
         emit ready();
+        emit linkChanged();
         break;
     default:
         // A receiver may drop the connection, or serve the socket again from

@@ -2,10 +2,12 @@
 
 #include "bus/tmsg.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QStringList>
 
 class QTcpSocket;
+class QTimer;
 
 // The one connection to the message server: logs in with a key from the key
 // file, turns every received line into a TMsg and a signal, and writes the
@@ -16,6 +18,9 @@ class Telso : public QObject
 
 public:
     enum LoginState { AwaitingChallenge = 0, AwaitingGreeting = 1, LoggedIn = 2 };
+    // The link as the operator sees it: never tried (or dropped on purpose),
+    // an attempt under way, logged in, or down after a loss or failed attempt.
+    enum LinkState { LinkIdle, LinkConnecting, LinkUp, LinkDown };
 
     Telso(const QString &ip, const QString &port, const QString &keyFile, const QString &name);
 
@@ -35,6 +40,23 @@ public:
     // The longest line taken from the server, without its line feed.
     static constexpr int MaxLineLength = 4000;
 
+    // Recovery: after a lost link or a failed attempt the next attempt comes
+    // msec later, the wait doubling with every failure up to
+    // MaxReconnectDelay and starting over after a login. 0 (the default)
+    // leaves the link down.
+    void setReconnectDelay(int msec);
+    int reconnectDelay() const { return firstDelay; }
+    static constexpr int MaxReconnectDelay = 30000;
+    // With recovery on, an attempt that has not logged in by then is given up.
+    static constexpr int LoginTimeout = 10000;
+
+    LinkState linkState() const { return link; }
+    // When the last login's link was lost; invalid while logged in, and as
+    // long as no login has succeeded yet.
+    QDateTime lostAt() const { return downSince; }
+    // When the next attempt starts; invalid when none is planned.
+    QDateTime nextAttemptAt() const { return nextAttempt; }
+
     QString ip;
     QString port;
     QString keyFile;
@@ -50,6 +72,8 @@ public slots:
 signals:
     void ready();
     void disconnected();
+    // linkState(), lostAt() or nextAttemptAt() changed.
+    void linkChanged();
     void AskSetNewGas(TMsg msg);
     void AskSetPurge(TMsg msg);
     void AskGetMinFlow(TMsg msg);
@@ -69,7 +93,17 @@ private:
     bool writeLine(const QString &line);
     void answerChallenge(const QByteArray &line);
     void dispatch(const QByteArray &line);
+    void connectionEnded(QTcpSocket *ended);
+    void giveUpLogin();
 
     QByteArray pending;    // received bytes not yet ending in a line feed
     bool skipping = false; // inside an overlong line, dropping up to its line feed
+
+    QTimer *retryTimer = nullptr;
+    QTimer *loginTimer = nullptr;
+    int firstDelay = 0;
+    int nextDelay = 0;
+    LinkState link = LinkIdle;
+    QDateTime downSince;
+    QDateTime nextAttempt;
 };

@@ -24,6 +24,13 @@ bool isOptionWord(const QString &arg)
 
 } // namespace
 
+QString quoteProblem(ItemQuote quote, const QString &item)
+{
+    if (quote == ItemQuote::Unclosed)
+        return QStringLiteral("item \"%1 starts with a quote that is never closed").arg(item);
+    return QStringLiteral("item %1 ends in a quote that was never opened").arg(item);
+}
+
 void Config::readArgs(int argc, char **argv)
 {
     QStringList args;
@@ -52,38 +59,64 @@ void Config::readArgs(int argc, char **argv)
 
 bool Config::readFile(const QString &path)
 {
+    return readFrom(path, QString(), 0);
+}
+
+bool Config::readFrom(const QString &path, const QString &includer, int includeLine)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug().noquote() << QStringLiteral("Can't open config file : ") + path;
+        if (includer.isEmpty() && path.isEmpty())
+            issues.append({QString(), 0, QStringLiteral("no configuration file to read")});
+        else if (includer.isEmpty())
+            issues.append({QString(), 0, QStringLiteral("cannot open the configuration file \"%1\"").arg(path)});
+        else
+            issues.append({includer, includeLine, QStringLiteral("INCLUDE: cannot open \"%1\"").arg(path)});
         return false;
     }
 
     const QString canonical = QFileInfo(file).canonicalFilePath();
     if (!canonical.isEmpty() && includeChain.contains(canonical)) {
         qDebug().noquote() << QStringLiteral("Skipped INCLUDE of a config file already being read : ") + path;
+        issues.append({includer, includeLine,
+                       QStringLiteral("INCLUDE of \"%1\" skipped: that file is already being read").arg(path)});
         return false;
     }
     includeChain.append(canonical);
 
     QTextStream in(&file);
     in.setEncoding(QStringConverter::Utf8);
+    int lineNumber = 0;
     while (!in.atEnd()) {
+        ++lineNumber;
         const QString content = stripComment(in.readLine());
         if (content.simplified().isEmpty())
             continue;
         QString key;
         QString value;
-        const QString rest = takeItem(content, key);
-        takeItem(rest, value);
+        ItemQuote quote;
+        const QString rest = takeItemQuietly(content, key, quote);
+        noteQuote(quote, content, key, path, lineNumber);
+        takeItemQuietly(rest, value, quote);
+        noteQuote(quote, rest, value, path, lineNumber);
         if (key.toUpper() == QLatin1String("INCLUDE"))
-            readFile(value);
+            readFrom(value, path, lineNumber);
         else
-            list.append(ConfigEntry{key, value, rest});
+            list.append(ConfigEntry{key, value, rest, path, lineNumber});
     }
 
     includeChain.removeLast();
     file.close();
     return true;
+}
+
+void Config::noteQuote(ItemQuote quote, const QString &text, const QString &item, const QString &file, int line)
+{
+    if (quote == ItemQuote::Balanced)
+        return;
+    qDebug().noquote() << quoteWarning(quote, text);
+    issues.append({file, line, quoteProblem(quote, item)});
 }
 
 QString Config::value(const QString &key, const QString &def) const
@@ -117,5 +150,6 @@ bool Config::contains(const QString &key) const
 void Config::clear()
 {
     list.clear();
+    issues.clear();
     includeChain.clear();
 }

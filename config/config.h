@@ -1,6 +1,8 @@
 #pragma once
 
 #include "config/configentry.h"
+#include "config/configproblem.h"
+#include "config/takeitem.h"
 
 #include <QList>
 #include <QStringList>
@@ -18,13 +20,23 @@ public:
     bool contains(const QString &key) const;
 
     const QList<ConfigEntry> &allEntries() const { return list; }
+    // What reading the files met: files that could not be opened or were
+    // already being read, and items with unbalanced quotes.
+    const QList<ConfigProblem> &problems() const { return issues; }
     void clear();
 
 private:
+    bool readFrom(const QString &path, const QString &includer, int includeLine);
+    void noteQuote(ItemQuote quote, const QString &text, const QString &item, const QString &file, int line);
+
     QList<ConfigEntry> list;
+    QList<ConfigProblem> issues;
     // Canonical paths of the files being read right now, outermost first:
     // a file that includes itself must not recurse without end.
     QStringList includeChain;
 };
 
 extern Config config;
+
+// The configuration check's words for an item with unbalanced quotes.
+QString quoteProblem(ItemQuote quote, const QString &item);

@@ -19,8 +19,9 @@ const QRegularExpression &space()
 
 } // namespace
 
-QString takeItem(const QString &text, QString &item)
+QString takeItemQuietly(const QString &text, QString &item, ItemQuote &quote)
 {
+    quote = ItemQuote::Balanced;
     const qsizetype p = text.indexOf(nonSpace());
     if (p < 0) {
         item.clear();
@@ -33,7 +34,7 @@ QString takeItem(const QString &text, QString &item)
             item = text.mid(p + 1, e - p - 1);
             return text.mid(e + 1);
         }
-        qDebug().noquote() << QStringLiteral("In a line [%1] item is started from quote but not ended by quote").arg(text);
+        quote = ItemQuote::Unclosed;
         item = text.mid(p + 1);
         return QString();
     }
@@ -47,7 +48,28 @@ QString takeItem(const QString &text, QString &item)
         item = text.mid(p);
     }
     if (item.endsWith(QLatin1Char('"')))
-        qDebug().noquote() << QStringLiteral("In a line [%1] item is started from not quote but ended by quote").arg(text);
+        quote = ItemQuote::EndsInQuote;
+    return remainder;
+}
+
+QString quoteWarning(ItemQuote quote, const QString &text)
+{
+    switch (quote) {
+    case ItemQuote::Unclosed:
+        return QStringLiteral("In a line [%1] item is started from quote but not ended by quote").arg(text);
+    case ItemQuote::EndsInQuote:
+        return QStringLiteral("In a line [%1] item is started from not quote but ended by quote").arg(text);
+    default:
+        return QString();
+    }
+}
+
+QString takeItem(const QString &text, QString &item)
+{
+    ItemQuote quote;
+    const QString remainder = takeItemQuietly(text, item, quote);
+    if (quote != ItemQuote::Balanced)
+        qDebug().noquote() << quoteWarning(quote, text);
     return remainder;
 }
 

@@ -1,6 +1,7 @@
 #include "mfc/amfc.h"
 
 #include "bus/telso.h"
+#include "config/numbers.h"
 
 #include <QMessageBox>
 #include <QTimer>
@@ -25,18 +26,6 @@ double bounded(double v)
 double finiteOrZero(double v)
 {
     return std::isfinite(v) ? v : 0.0;
-}
-
-// Truncates toward zero; clamped, since a double may exceed what an int holds.
-int truncToInt(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    if (v >= double(INT_MAX))
-        return INT_MAX;
-    if (v <= double(INT_MIN))
-        return INT_MIN;
-    return int(v);
 }
 
 const int defaultCheckHold = 5000;
@@ -77,7 +66,7 @@ aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double 
         connect(telso, &Telso::EvChangedValue, this, &aMFC::noticedNewValue);
         connect(telso, &Telso::EvChangedSettingValue, this, &aMFC::noticedNewSettingValue);
     }
-    connect(UpdateSetPoint, &QPushButton::clicked, this, &aMFC::updateSetPoint);
+    connect(UpdateSetPoint, &QPushButton::clicked, this, &aMFC::setClicked);
     connect(InfoB, &QPushButton::clicked, this, &aMFC::showInfo);
     connect(Purge, &QLineEdit::editingFinished, this, &aMFC::newPurge);
 
@@ -147,7 +136,7 @@ double aMFC::setSetPointText(const QString &text)
 {
     NewSetPoint->setText(text);
     updateSetPoint();
-    return readNumber(NewSetPoint->text());
+    return toDecimal(NewSetPoint->text());
 }
 
 double aMFC::shownFlow() const
@@ -176,18 +165,6 @@ int aMFC::checkHoldInterval() const
     return checkTimer->interval();
 }
 
-double aMFC::readNumber(const QString &text)
-{
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    return ok ? finiteOrZero(v) : 0.0;
-}
-
-QString aMFC::shortest(double v)
-{
-    return QString::number(v, 'g', QLocale::FloatingPointShortest);
-}
-
 QString aMFC::displayText(double v)
 {
     return QStringLiteral("%1").arg(v, 5, 'f', 1);
@@ -197,12 +174,12 @@ int aMFC::roundHalfAway(double v)
 {
     if (std::isnan(v))
         return 0;
-    return v >= 0 ? truncToInt(v + 0.5) : truncToInt(v - 0.5);
+    return v >= 0 ? clampToInt(v + 0.5) : clampToInt(v - 0.5);
 }
 
 void aMFC::updateSetPoint()
 {
-    const int sp = truncToInt(readNumber(NewSetPoint->text()) + 0.5);
+    const int sp = clampToInt(toDecimal(NewSetPoint->text()) + 0.5);
 
     if (telso && !busNames.isEmpty())
         for (const QString &name : std::as_const(busNames))
@@ -219,6 +196,17 @@ void aMFC::updateSetPoint()
     const qint64 v = qint64(roundHalfAway(settingSV)) * qint64(roundHalfAway(purge));
     sendToDevice(QStringLiteral("SetRunMode %1").arg(v > 0 ? 1 : 2));
     sendToDevice(QStringLiteral("SetValue %1").arg(shortest(double(v))));
+}
+
+void aMFC::setClicked()
+{
+    // Without the server the set point would not reach the device: nothing
+    // changes, and the operator is told.
+    if (linkDown()) {
+        emit commandNotSent();
+        return;
+    }
+    updateSetPoint();
 }
 
 void aMFC::AskGetMinFlow(const TMsg &)
@@ -239,7 +227,7 @@ void aMFC::connected0()
 void aMFC::AnsGetValue(const TMsg &msg)
 {
     if (isDevice(msg.from) && !msg.paramList.isEmpty())
-        setFloating(readNumber(msg.paramList.first()));
+        setFloating(toDecimal(msg.paramList.first()));
 }
 
 void aMFC::AnsGetSettingValue(const TMsg &msg)
@@ -252,7 +240,7 @@ void aMFC::noticedNewValue(const TMsg &msg)
 {
     if (!isDevice(msg.from) || msg.paramList.isEmpty())
         return;
-    setFloating(readNumber(msg.paramList.first()));
+    setFloating(toDecimal(msg.paramList.first()));
     if (!telso)
         return;
     const QString text = QStringLiteral("_ChangedValue %1").arg(shortest(bounded(mfcPV * mfcToDisp())));
@@ -276,7 +264,7 @@ void aMFC::changeStatDisp()
 void aMFC::newSettingValue(const TMsg &msg)
 {
     if (!msg.paramList.isEmpty())
-        setNowSetPoint(readNumber(msg.paramList.first()));
+        setNowSetPoint(toDecimal(msg.paramList.first()));
     const bool on = mfcSV != 0;
     if (on != stat) {
         stat = on;
@@ -309,14 +297,14 @@ void aMFC::showInfo()
 
 void aMFC::newPurge()
 {
-    setPurge(readNumber(Purge->text()));
+    setPurge(toDecimal(Purge->text()));
 }
 
 void aMFC::setFloating(double val)
 {
     mfcPV = finiteOrZero(val);
     Floating->setText(displayText(bounded(mfcPV * mfcToDisp())));
-    shownValue = readNumber(Floating->text());
+    shownValue = toDecimal(Floating->text());
     shownText = shortest(shownValue);
     emit newValue();
     chkFlow();

@@ -48,11 +48,6 @@ public:
     void setCheckHoldInterval(int msec);
     int checkHoldInterval() const;
 
-    // Bus and panel numbers: text that is not a number, or is not finite,
-    // reads as 0.
-    static double readNumber(const QString &text);
-    // The shortest text that reads back to the same value.
-    static QString shortest(double v);
     // Width 5, one decimal: the form of flows and set points on the panel.
     static QString displayText(double v);
     // Whole number, halves away from zero; clamped to the int range.
@@ -76,6 +71,7 @@ public slots:
     void AskGetMinFlow(const TMsg &msg);
 
 private slots:
+    void setClicked();
     void connected0() override;
     void AnsGetValue(const TMsg &msg);
     void AnsGetSettingValue(const TMsg &msg);

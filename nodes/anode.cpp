@@ -68,6 +68,11 @@ bool aNode::isOn() const
 
 void aNode::doubleClickAction() {}
 
+bool aNode::linkDown() const
+{
+    return telso && !telso->isLoggedIn();
+}
+
 QString aNode::statusText() const
 {
     return QString();

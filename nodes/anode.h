@@ -54,6 +54,10 @@ public:
     QString nowGasText();
     static void setPurgeTree(aNode *n, double magnification);
 
+    // True when the node has a bus client that is not logged in: a command
+    // for the hardware would go nowhere.
+    bool linkDown() const;
+
     bool stat = true;
     Telso *telso = nullptr;
     QStringList busNames;
@@ -85,6 +89,8 @@ signals:
     void timeToClose();
     void timeToOpenTick(int remain_msec);
     void timeToCloseTick(int remain_msec);
+    // An operator's action was refused because the link is down.
+    void commandNotSent();
 
 private slots:
     virtual void newFromStat();

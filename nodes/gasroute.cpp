@@ -1,5 +1,7 @@
 #include "nodes/anode.h"
 
+#include "config/numbers.h"
+
 #include "bus/telso.h"
 #include "mfc/amfc.h"
 #include "valves/avalve.h"
@@ -30,7 +32,7 @@ bool aNode::findGasPath(const QString &gas, aNode *n, QList<aNode *> &route)
 
 bool aNode::applyGasRoute(const QList<aNode *> &route, const QString &flowText, double &applied)
 {
-    const double requested = aMFC::readNumber(flowText);
+    const double requested = toDecimal(flowText);
     applied = requested;
     bool limited = false;
     for (aNode *n : route) {
@@ -108,7 +110,7 @@ QString aNode::nowGasText()
     QStringList pieces;
     const GasMixture shares = gasShares(this);
     for (const GasShare &share : shares)
-        pieces.append(QStringLiteral("%1 %2").arg(aMFC::shortest(share.amount), share.gas));
+        pieces.append(QStringLiteral("%1 %2").arg(shortest(share.amount), share.gas));
     return pieces.join(QLatin1Char(' '));
 }
 
@@ -142,7 +144,7 @@ void aNode::AskSetNewGas(const TMsg &msg)
     double applied = 0.0;
     const bool limited = applyGasRoute(route, flowText, applied);
     // Only a reduction is reported as a number; otherwise the request's own text.
-    telso->reply(msg, QStringLiteral("Ok: %1").arg(limited ? aMFC::shortest(applied) : flowText));
+    telso->reply(msg, QStringLiteral("Ok: %1").arg(limited ? shortest(applied) : flowText));
 }
 
 void aNode::AskGetNowGas(const TMsg &msg)
@@ -163,6 +165,6 @@ void aNode::AskSetPurge(const TMsg &msg)
         telso->reply(msg, QStringLiteral("Er:Less parameters"));
         return;
     }
-    setPurgeTree(this, aMFC::readNumber(msg.paramList.first()));
+    setPurgeTree(this, toDecimal(msg.paramList.first()));
     telso->reply(msg, QStringLiteral("Ok:"));
 }

@@ -12,55 +12,26 @@ const QByteArray plant = R"(VALVE 1 0 N2 1.0 Line1 Dev1 ch1 10 10 20 20
 VALVE 2 1 Ar 1.42 Line1 Dev1 ch2 40 10 20 20
 MFC 1 0 N2 1.0 MFC1 MfcA ch1 10 60 20 20
 MFC 2 1 N2 1.0 MFC2 MfcB
-CONNECT VALVE 1 MFC 1
+MFC 3 2 N2 1.0 MFC3 MfcC
 )";
 
 // kestrune-ctl run in the background, so that the test's own bus clients
 // keep being served while it waits for its reply.
-class Ctl
+struct Ctl : QProcess
 {
-public:
-    void start(const QStringList &args, const QByteArray &input = QByteArray())
+    explicit Ctl(const QStringList &args, const QByteArray &input = QByteArray())
     {
-        process.start(SimProcess::binary(QStringLiteral("kestrune-ctl")), args);
-        process.waitForStarted(10000);
-        if (!input.isEmpty())
-            process.write(input);
-        process.closeWriteChannel();
+        start(SimProcess::binary(QStringLiteral("kestrune-ctl")), args);
+        waitForStarted(10000);
+        write(input);
+        closeWriteChannel();
     }
-    bool finish(int timeoutMs = 20000)
+    ~Ctl() override
     {
-        const bool done = QTest::qWaitFor([this] { return process.state() == QProcess::NotRunning; }, timeoutMs);
-        out += process.readAllStandardOutput();
-        err += process.readAllStandardError();
-        return done && process.exitStatus() == QProcess::NormalExit;
+        kill();
+        waitForFinished(5000);
     }
-    bool waitForOutput(const QByteArray &text, int timeoutMs = 10000)
-    {
-        return QTest::qWaitFor(
-            [this, &text] {
-                out += process.readAllStandardOutput();
-                return out.contains(text);
-            },
-            timeoutMs);
-    }
-    ~Ctl()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-
-    QProcess process;
-    QByteArray out;
-    QByteArray err;
 };
-
-QStringList portArgs(quint16 port)
-{
-    return {QStringLiteral("--port"), QString::number(port)};
-}
 
 } // namespace
 
@@ -69,181 +40,114 @@ class TestCtl : public QObject
     Q_OBJECT
 
 private slots:
-    void replyFromAProgram_data();
-    void replyFromAProgram();
-    void exitCodes_data();
-    void exitCodes();
-    void requestsFromInput_data();
-    void requestsFromInput();
+    void initTestCase();
+    void run_data();
+    void run();
     void listen();
+
+private:
+    TempWorkDir dir;
+    SimProcess sim;   // MfcB silenced
+    SimProcess keyed; // takes only the key the challenge selects from bus.key
+    BusPeer panel;    // "Kestrune" on sim, answers as the test says
 };
 
-void TestCtl::replyFromAProgram_data()
+void TestCtl::initTestCase()
 {
-    QTest::addColumn<QStringList>("extraArgs");
-    QTest::addColumn<QString>("from");
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<QByteArray>("output");
-
-    const QString stat = QStringLiteral("@Stat V[N2 Line1,Open]  M[MFC1,10,9.5] ");
-    QTest::newRow("command and text, blanks kept")
-        << QStringList{} << "kestrune-ctl.1" << stat << QByteArray("@Stat V[N2 Line1,Open]  M[MFC1,10,9.5] \n");
-    QTest::newRow("whole line") << QStringList{"--full"} << "kestrune-ctl.1" << stat
-                                << QByteArray(
-                                       "Kestrune.Line1>kestrune-ctl.1 @Stat V[N2 Line1,Open]  M[MFC1,10,9.5] \n");
-    QTest::newRow("own name") << QStringList{"--name", "op"} << "op.1" << stat
-                              << QByteArray("@Stat V[N2 Line1,Open]  M[MFC1,10,9.5] \n");
-    // Routing answers carry no command word: they are still the answer.
-    QTest::newRow("answer without a command word")
-        << QStringList{} << "kestrune-ctl.1" << "Ok: 50" << QByteArray("Ok: 50\n");
-    QTest::newRow("error answer") << QStringList{} << "kestrune-ctl.1" << "Er:Less parameters"
-                                  << QByteArray("Er:Less parameters\n");
-}
-
-void TestCtl::replyFromAProgram()
-{
-    QFETCH(QStringList, extraArgs);
-    QFETCH(QString, from);
-    QFETCH(QString, answer);
-    QFETCH(QByteArray, output);
-
-    SimProcess sim;
-    QVERIFY2(sim.start({}), qPrintable(sim.errorText()));
-    BusPeer panel;
-    QVERIFY(panel.join(sim.port(), QStringLiteral("Kestrune")));
-
-    Ctl ctl;
-    ctl.start(portArgs(sim.port()) + extraArgs + QStringList{"Kestrune.Line1", "Stat"});
-    QVERIFY2(panel.waitForLine(from + QStringLiteral(">Kestrune.Line1 Stat")), qPrintable(panel.lines().join('\n')));
-    // Neither an event nor a reply to another address is the answer.
-    panel.send(QStringLiteral("Kestrune.Line1>%1 _ChangedValue 3").arg(from));
-    panel.send(QStringLiteral("Kestrune.Line1>%1.9 @Stat old").arg(from.section('.', 0, 0)));
-    panel.send(QStringLiteral("Kestrune.Line1>%1 %2").arg(from, answer));
-    QVERIFY(ctl.finish());
-    QCOMPARE(ctl.out, output);
-    QCOMPARE(ctl.process.exitCode(), 0);
-}
-
-void TestCtl::exitCodes_data()
-{
-    QTest::addColumn<QStringList>("simArgs"); // {"<none>"}: nothing listens on the port
-    QTest::addColumn<QStringList>("ctlArgs");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("output");
-    QTest::addColumn<QString>("message"); // part of the standard error
-
-    const QStringList plantArgs{"-c", "plant.cfg"};
-    QTest::newRow("device answers") << plantArgs << QStringList{"Dev1", "IsOn", "ch1"} << 0
-                                    << QByteArray("@IsOn ch1 0\n") << "";
-    QTest::newRow("negative parameter is no option")
-        << plantArgs << QStringList{"MfcB", "SetValue", "-5"} << 0 << QByteArray("@SetValue -5\n") << "";
-    QTest::newRow("error answer is still an answer")
-        << plantArgs << QStringList{"Kestrune", "Stat"} << 0 << QByteArray("@Stat Er: no client Kestrune\n") << "";
-    QTest::newRow("silent device") << QStringList{"-c", "plant.cfg", "--silence", "Dev1"}
-                                   << QStringList{"--timeout", "0.3", "Dev1", "IsOn", "ch1"} << 1 << QByteArray()
-                                   << "kestrune-ctl: no reply to \"Dev1 IsOn ch1\" within 0.3 s";
-    QTest::newRow("nothing listening") << QStringList{"<none>"} << QStringList{"Dev1", "IsOn", "ch1"} << 2
-                                       << QByteArray() << "kestrune-ctl: cannot connect to 127.0.0.1:";
-    QTest::newRow("key from the key file")
-        << QStringList{"-c", "plant.cfg", "--keys", "bus.key"}
-        << QStringList{"--key-file", "bus.key", "Dev1", "IsOn", "ch2"} << 0 << QByteArray("@IsOn ch2 0\n") << "";
-    QTest::newRow("wrong key") << QStringList{"--keys", "bus.key"} << QStringList{"--key", "nope", "Dev1", "IsOn"} << 2
-                               << QByteArray() << "login to 127.0.0.1:";
-    QTest::newRow("no key") << QStringList{"--keys", "bus.key"} << QStringList{"Dev1", "IsOn"} << 2 << QByteArray()
-                            << "refused: Login refused: wrong key";
-    QTest::newRow("missing key file") << plantArgs << QStringList{"--key-file", "none.key", "Dev1", "IsOn"} << 2
-                                      << QByteArray() << "cannot read the keys none.key";
-    QTest::newRow("destination only") << plantArgs << QStringList{"Dev1"} << 2 << QByteArray()
-                                      << "a request needs a destination and a command";
-    QTest::newRow("request and listen") << plantArgs << QStringList{"--listen", "Dev1", "Dev1", "IsOn"} << 2
-                                        << QByteArray() << "--listen takes no request";
-}
-
-void TestCtl::exitCodes()
-{
-    QFETCH(QStringList, simArgs);
-    QFETCH(QStringList, ctlArgs);
-    QFETCH(int, exitCode);
-    QFETCH(QByteArray, output);
-    QFETCH(QString, message);
-
-    TempWorkDir dir;
     dir.write(QStringLiteral("plant.cfg"), plant);
     dir.write(QStringLiteral("bus.key"), "first\nsecond\nthird\n");
-
-    SimProcess sim;
-    quint16 port = 0;
-    if (simArgs == QStringList{"<none>"}) {
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-        port = closed.serverPort();
-    } else {
-        QVERIFY2(sim.start(simArgs), qPrintable(sim.errorText()));
-        port = sim.port();
-    }
-
-    Ctl ctl;
-    ctl.start(QStringList{"--host", "127.0.0.1"} + portArgs(port) + ctlArgs);
-    QVERIFY(ctl.finish());
-    QVERIFY2(QString::fromUtf8(ctl.err).contains(message), ctl.err.constData());
-    QCOMPARE(ctl.out, output);
-    QCOMPARE(ctl.process.exitCode(), exitCode);
+    QVERIFY2(sim.start({"-c", "plant.cfg", "--silence", "MfcB"}), qPrintable(sim.errorText()));
+    QVERIFY2(keyed.start({"-c", "plant.cfg", "--keys", "bus.key"}), qPrintable(keyed.errorText()));
+    QVERIFY(panel.join(sim.port(), QStringLiteral("Kestrune")));
 }
 
-void TestCtl::requestsFromInput_data()
+void TestCtl::run_data()
 {
+    QTest::addColumn<QString>("server"); // "sim", "keyed" or "none" (nothing listens)
+    QTest::addColumn<QStringList>("args");
     QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("answer"); // the panel's answer to the request, after an event and a stray reply
     QTest::addColumn<QByteArray>("output");
     QTest::addColumn<int>("exitCode");
-
-    QTest::newRow("in order, blank and comment lines skipped")
-        << QByteArray("Dev1 ChOn ch1\n\n# a comment\n  Dev1   IsOn ch1\nMfcA.ch1 GetSettingValue")
-        << QByteArray("@ChOn ch1 1\n@IsOn ch1 1\n@GetSettingValue 0\n") << 0;
-    QTest::newRow("an unanswered request does not stop the rest")
-        << QByteArray("MfcB GetValue\nDev1 IsOn ch2\n") << QByteArray("@IsOn ch2 0\n") << 1;
-    QTest::newRow("a line that is no request does not stop the rest")
-        << QByteArray("Dev1\nDev1 IsOn ch2\n") << QByteArray("@IsOn ch2 0\n") << 2;
-    QTest::newRow("empty input") << QByteArray() << QByteArray() << 0;
+    QTest::addColumn<QString>("message"); // part of the standard error
+    const auto row = [](const char *tag, const char *server, const QStringList &args, const QByteArray &input,
+                        const char *answer, const QByteArray &output, int exitCode, const char *message = "") {
+        QTest::newRow(tag) << server << args << input << answer << output << exitCode << message;
+    };
+    const QString stat = QStringLiteral("@Stat V[N2 Line1,Open]  M[MFC1,10,9.5] ");
+    const QStringList toPanel{"Kestrune.Line1", "Stat"};
+    row("command and text, blanks kept", "sim", toPanel, {}, qPrintable(stat), stat.toUtf8() + '\n', 0);
+    row("whole line", "sim", QStringList{"--full"} + toPanel, {}, qPrintable(stat),
+        "Kestrune.Line1>kestrune-ctl.1 " + stat.toUtf8() + '\n', 0);
+    row("own name", "sim", QStringList{"--name", "op"} + toPanel, {}, "@Stat x", "@Stat x\n", 0);
+    row("answer without a command word", "sim", toPanel, {}, "Ok: 50", "Ok: 50\n", 0);
+    row("negative parameter is no option", "sim", {"MfcC", "SetValue", "-5"}, {}, "", "@SetValue -5\n", 0);
+    row("error answer is still an answer", "sim", {"Nobody", "Stat"}, {}, "", "@Stat Er: no client Nobody\n", 0);
+    row("silent device", "sim", {"--timeout", "0.3", "MfcB", "GetValue"}, {}, "", {}, 1,
+        "kestrune-ctl: no reply to \"MfcB GetValue\" within 0.3 s");
+    row("nothing listening", "none", {"Dev1", "IsOn", "ch1"}, {}, "", {}, 2, "cannot connect to 127.0.0.1:");
+    row("key from the key file", "keyed", {"--key-file", "bus.key", "Dev1", "IsOn", "ch2"}, {}, "", "@IsOn ch2 0\n", 0);
+    row("no key", "keyed", {"Dev1", "IsOn"}, {}, "", {}, 2, "refused: Login refused: wrong key");
+    row("missing key file", "sim", {"--key-file", "none.key", "Dev1", "IsOn"}, {}, "", {}, 2,
+        "cannot read the keys none.key");
+    row("destination only", "sim", {"Dev1"}, {}, "", {}, 2, "a request needs a destination and a command");
+    row("input in order, blank and comment lines skipped", "sim", {},
+        "Dev1 ChOn ch1\n\n# a comment\n  Dev1   IsOn ch1\nDev1 ChOff ch1\nMfcA.ch1 GetSettingValue", "",
+        "@ChOn ch1 1\n@IsOn ch1 1\n@ChOff ch1 0\n@GetSettingValue 0\n", 0);
+    row("input: an unanswered request does not stop the rest", "sim", {"--timeout", "0.3"},
+        "MfcB GetValue\nDev1 IsOn ch2\n", "", "@IsOn ch2 0\n", 1);
+    row("input: a line that is no request does not stop the rest", "sim", {}, "Dev1\nDev1 IsOn ch2\n", "",
+        "@IsOn ch2 0\n", 2);
+    row("empty input", "sim", {}, {}, "", {}, 0);
 }
 
-void TestCtl::requestsFromInput()
+void TestCtl::run()
 {
+    QFETCH(QString, server);
+    QFETCH(QStringList, args);
     QFETCH(QByteArray, input);
+    QFETCH(QString, answer);
     QFETCH(QByteArray, output);
     QFETCH(int, exitCode);
+    QFETCH(QString, message);
 
-    TempWorkDir dir;
-    dir.write(QStringLiteral("plant.cfg"), plant);
-    SimProcess sim;
-    QVERIFY2(sim.start({"-c", "plant.cfg", "--silence", "MfcB"}), qPrintable(sim.errorText()));
-    Ctl ctl;
-    ctl.start(portArgs(sim.port()) + QStringList{"--timeout", "0.3"}, input);
-    QVERIFY(ctl.finish());
-    QCOMPARE(ctl.out, output);
-    QCOMPARE(ctl.process.exitCode(), exitCode);
+    QTcpServer closed; // its port, once it is closed, takes no connection
+    QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = server == "sim" ? sim.port() : server == "keyed" ? keyed.port() : closed.serverPort();
+    closed.close();
+    const qsizetype seen = panel.lines().size();
+    Ctl ctl(QStringList{"--host", "127.0.0.1", "--port", QString::number(port)} + args, input);
+    if (!answer.isEmpty()) {
+        const QString from = args.contains("op") ? "op.1" : "kestrune-ctl.1";
+        QVERIFY(
+            QTest::qWaitFor([&] { return panel.lines().mid(seen).contains(from + ">Kestrune.Line1 Stat"); }, 10000));
+        // Neither an event nor a reply to another address is the answer.
+        panel.send(QStringLiteral("Kestrune.Line1>%1 _ChangedValue 3").arg(from));
+        panel.send(QStringLiteral("Kestrune.Line1>%1.9 @Stat old").arg(from.section('.', 0, 0)));
+        panel.send(QStringLiteral("Kestrune.Line1>%1 %2").arg(from, answer));
+    }
+    QVERIFY(QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, 20000));
+    const QByteArray err = ctl.readAllStandardError();
+    QVERIFY2(QString::fromUtf8(err).contains(message), err.constData());
+    QCOMPARE(ctl.readAllStandardOutput(), output);
+    QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(ctl.exitCode(), exitCode);
 }
 
 void TestCtl::listen()
 {
-    TempWorkDir dir;
-    dir.write(QStringLiteral("plant.cfg"), plant);
-    SimProcess sim;
-    QVERIFY2(sim.start({"-c", "plant.cfg"}), qPrintable(sim.errorText()));
-
-    Ctl ctl;
-    ctl.start(portArgs(sim.port()) + QStringList{"--listen", "Dev1", "--listen", "MfcA.ch1"});
+    Ctl ctl({"--port", QString::number(sim.port()), "--listen", "Dev1", "--listen", "MfcA.ch1"});
     QVERIFY(sim.waitForLine(QStringLiteral("-> kestrune-ctl: System>kestrune-ctl @flgon Ok: MfcA.ch1")));
-
-    BusPeer tester;
-    QVERIFY(tester.join(sim.port(), QStringLiteral("Tester")));
-    tester.send(QStringLiteral("Tester>Sim SetChannel Dev1 ch1 1"));
-    tester.send(QStringLiteral("Tester>MfcB SetValue 3"));
-    tester.send(QStringLiteral("Tester>MfcA.ch1 SetValue 2"));
-    QVERIFY2(ctl.waitForOutput("MfcA.ch1 _ChangedValue 2\n"), ctl.out.constData());
-    QVERIFY(ctl.out.startsWith("Dev1 _ChangedIsOn ch1 1\nMfcA.ch1 _ChangedSettingValue 2\nMfcA.ch1 _ChangedValue "));
-    QVERIFY(!ctl.out.contains("MfcB"));
-    QVERIFY(!ctl.out.contains("flgon"));
-    QCOMPARE(ctl.process.state(), QProcess::Running);
+    panel.send(QStringLiteral("Kestrune>Sim SetChannel Dev1 ch1 1"));
+    panel.send(QStringLiteral("Kestrune>MfcC SetValue 3"));
+    panel.send(QStringLiteral("Kestrune>MfcA.ch1 SetValue 2"));
+    QByteArray out;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] { return (out += ctl.readAllStandardOutput()).contains("MfcA.ch1 _ChangedValue 2\n"); }, 10000),
+             out.constData());
+    QVERIFY(out.startsWith("Dev1 _ChangedIsOn ch1 1\nMfcA.ch1 _ChangedSettingValue 2\nMfcA.ch1 _ChangedValue "));
+    QVERIFY(!out.contains("MfcC") && !out.contains("flgon"));
+    QCOMPARE(ctl.state(), QProcess::Running);
 }
 
 QTEST_GUILESS_MAIN(TestCtl)

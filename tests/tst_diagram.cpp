@@ -1,8 +1,10 @@
+#include "bus/telso.h"
 #include "diagram/chcoord.h"
 #include "diagram/gview.h"
 #include "mfc/amfc.h"
 #include "nodes/anode.h"
 #include "support/configtext.h"
+#include "support/fakeserver.h"
 #include "support/tempworkdir.h"
 #include "valves/avalve.h"
 #include "window/body.h"
@@ -27,6 +29,17 @@ QImage paint(Body &body)
 aValve *valve(Body &body, int number)
 {
     return static_cast<aValve *>(body.findNode(number, aNode::Valve));
+}
+
+// The diagram shows live colours only while the panel is logged in.
+QByteArray live(const FakeServer &server)
+{
+    return "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toLatin1() + "\n";
+}
+
+bool loggedIn(Body &body)
+{
+    return QTest::qWaitFor([&body] { return body.busClient()->isLoggedIn(); }, 10000);
 }
 
 int darkPixels(const QImage &img, const QRect &area)
@@ -127,8 +140,10 @@ void TestDiagram::degenerateMapping()
 void TestDiagram::valveFigure()
 {
     TempWorkDir dir;
-    loadConfig(dir, "VALVE 1 0 \"\" 1 L Dev ch 50 50 5 10\n");
+    FakeServer server;
+    loadConfig(dir, live(server) + "VALVE 1 0 \"\" 1 L Dev ch 50 50 5 10\n");
     Body body;
+    QVERIFY(loggedIn(body));
     valve(body, 1)->showStat(true);
     QImage img = paint(body);
     QCOMPARE(img.pixelColor(200, 120), valveOpen); // top edge
@@ -146,8 +161,10 @@ void TestDiagram::valveFigure()
 void TestDiagram::fallbackSize()
 {
     TempWorkDir dir;
-    loadConfig(dir, "DISP_WIDTH 0\nDISP_HEIGHT abc\nVALVE 1 0 \"\" 1 L Dev ch 50 50 5 10\n");
+    FakeServer server;
+    loadConfig(dir, live(server) + "DISP_WIDTH 0\nDISP_HEIGHT abc\nVALVE 1 0 \"\" 1 L Dev ch 50 50 5 10\n");
     Body body;
+    QVERIFY(loggedIn(body));
     const QImage img = paint(body);
     QCOMPARE(img.pixelColor(200, 120), valveClosed);
 }
@@ -189,8 +206,10 @@ void TestDiagram::pipeEntries()
     QByteArray text = "NODE 1 - 0 \"\" 50 80 10 5\n" + children;
     for (int n = 2; n <= pipeX.size() + 1; ++n)
         text += "CONNECT NODE " + QByteArray::number(n) + " NODE 1\n";
-    loadConfig(dir, text);
+    FakeServer server;
+    loadConfig(dir, live(server) + text);
     Body body;
+    QVERIFY(loggedIn(body));
     const QImage img = paint(body);
     // Sources feed gas: every pipe is red where it enters the node.
     for (int x : pipeX)
@@ -202,10 +221,12 @@ void TestDiagram::pipeEntries()
 void TestDiagram::overlappingRuns()
 {
     TempWorkDir dir;
-    loadConfig(dir, "NODE 1 - 0 \"\" 20 20 2 2\nNODE 2 - 0 \"\" 30 20 2 2\nNODE 5 - 0 \"\" 60 20 2 2\n"
-                    "NODE 3 - 0 \"\" 40 80 2 2\nNODE 4 - 0 \"\" 50 80 2 2\nNODE 6 - 0 \"\" 80 80 2 2\n"
-                    "CONNECT NODE 1 NODE 3\nCONNECT NODE 2 NODE 4\nCONNECT NODE 5 NODE 6\n");
+    FakeServer server;
+    loadConfig(dir, live(server) + "NODE 1 - 0 \"\" 20 20 2 2\nNODE 2 - 0 \"\" 30 20 2 2\nNODE 5 - 0 \"\" 60 20 2 2\n"
+                                   "NODE 3 - 0 \"\" 40 80 2 2\nNODE 4 - 0 \"\" 50 80 2 2\nNODE 6 - 0 \"\" 80 80 2 2\n"
+                                   "CONNECT NODE 1 NODE 3\nCONNECT NODE 2 NODE 4\nCONNECT NODE 5 NODE 6\n");
     Body body;
+    QVERIFY(loggedIn(body));
     const QImage img = paint(body);
     QCOMPARE(img.pixelColor(100, 158), pipeGas); // first run at 45 % of the height
     QCOMPARE(img.pixelColor(180, 140), pipeGas); // second run raised by 6 units
@@ -216,8 +237,11 @@ void TestDiagram::overlappingRuns()
 void TestDiagram::pipeColourFollowsUpstream()
 {
     TempWorkDir dir;
-    loadConfig(dir, "VALVE 1 0 \"\" 1 L Dev ch 20 20 2 2\nNODE 1 - 0 \"\" 20 80 2 2\nCONNECT VALVE 1 NODE 1\n");
+    FakeServer server;
+    loadConfig(dir, live(server) +
+                        "VALVE 1 0 \"\" 1 L Dev ch 20 20 2 2\nNODE 1 - 0 \"\" 20 80 2 2\nCONNECT VALVE 1 NODE 1\n");
     Body body;
+    QVERIFY(loggedIn(body));
     QCOMPARE(paint(body).pixelColor(80, 200), pipeNoGas);
     valve(body, 1)->showStat(true);
     QCOMPARE(paint(body).pixelColor(80, 200), pipeGas);
@@ -226,10 +250,12 @@ void TestDiagram::pipeColourFollowsUpstream()
 void TestDiagram::hiddenInfoFrameDrawsNoLabel()
 {
     TempWorkDir dir;
-    loadConfig(dir, "MFC 1 0 N2 1 DUMMY Dev a 25 50 20 20\nMFC 2 1 N2 1 MFC2 Dev b 75 50 20 20\n"
-                    "NODE 1 N2 1 \"\" 25 10 1 1\nNODE 2 N2 1 \"\" 75 10 1 1\n"
-                    "CONNECT NODE 1 MFC 1\nCONNECT NODE 2 MFC 2\n");
+    FakeServer server;
+    loadConfig(dir, live(server) + "MFC 1 0 N2 1 DUMMY Dev a 25 50 20 20\nMFC 2 1 N2 1 MFC2 Dev b 75 50 20 20\n"
+                                   "NODE 1 N2 1 \"\" 25 10 1 1\nNODE 2 N2 1 \"\" 75 10 1 1\n"
+                                   "CONNECT NODE 1 MFC 1\nCONNECT NODE 2 MFC 2\n");
     Body body;
+    QVERIFY(loggedIn(body));
     const QImage img = paint(body);
     // Inside each MFC's figure, away from its edges.
     QCOMPARE(darkPixels(img, QRect(30, 125, 140, 50)), 0);
@@ -254,8 +280,10 @@ void TestDiagram::doubleClick()
     QFETCH(bool, toggles);
 
     TempWorkDir dir;
-    loadConfig(dir, "VALVE 1 0 \"\" 1 L Dev ch 50 50 5 10\n");
+    FakeServer server;
+    loadConfig(dir, live(server) + "VALVE 1 0 \"\" 1 L Dev ch 50 50 5 10\n");
     Body body;
+    QVERIFY(loggedIn(body));
     paint(body);
     QVERIFY(!valve(body, 1)->isOn());
     QTest::mouseDClick(body.diagram(), Qt::LeftButton, Qt::NoModifier, at);

@@ -3,6 +3,7 @@
 #include "bus/telso.h"
 #include "nodes/ticktimer.h"
 #include "valves/conditions.h"
+#include "window/writelog.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
@@ -64,6 +65,12 @@ QString aValve::statusText() const
 
 void aValve::openClose()
 {
+    // Without the server the switch would not reach the valve: the panel
+    // keeps showing the valve as it is and says so.
+    if (linkDown()) {
+        emit commandNotSent();
+        return;
+    }
     if (!stat)
         vOpen(true);
     else
@@ -103,15 +110,25 @@ void aValve::AnsIsOn(const TMsg &m)
         showStat(open);
 }
 
+// A timed action that comes due without the server is not kept for later:
+// a switch arriving long after its time could be worse than none.
 void aValve::actionTimeToOpen()
 {
-    vOpen(true);
+    if (linkDown())
+        writeLog(QStringLiteral("Valv [%1] : time to open came while not connected to the server; nothing was sent")
+                     .arg(label));
+    else
+        vOpen(true);
     showBlankTimeToOpen();
 }
 
 void aValve::actionTimeToClose()
 {
-    vClose();
+    if (linkDown())
+        writeLog(QStringLiteral("Valv [%1] : time to close came while not connected to the server; nothing was sent")
+                     .arg(label));
+    else
+        vClose();
     showBlankTimeToClose();
 }
 

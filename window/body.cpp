@@ -7,9 +7,11 @@
 #include "mfc/amfc.h"
 #include "nodes/anode.h"
 #include "valves/avalve.h"
+#include "valves/condterm.h"
 
 #include <QDebug>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 
 #include <cstdlib>
@@ -69,11 +71,19 @@ Body::Body()
     setTimes();
     setBusChannels();
 
-    for (aNode *node : std::as_const(nodes))
+    for (aNode *node : std::as_const(nodes)) {
         connect(node, &aNode::newStat, display, qOverload<>(&QWidget::update));
+        connect(node, &aNode::commandNotSent, this, &Body::commandNotSent);
+    }
 
     record();
 
+    // The link's state stays in view; passing messages take the rest of the bar.
+    linkLabel = new QLabel;
+    statusbar->addPermanentWidget(linkLabel);
+    connect(bus, &Telso::linkChanged, this, &Body::showLinkState);
+    bus->setReconnectDelay(reconnectDelay(config.value(QStringLiteral("TELSO_RECONNECT"), QStringLiteral("1"))));
+    showLinkState();
     bus->connectToServer();
 
     connect(display, &GView::draw, this, &Body::draw);
@@ -89,10 +99,17 @@ Body::~Body()
     // Valves and MFCs go with their panels; the rest has no parent. The
     // window lives as long as the process, so this only tidies up the end.
     for (aNode *node : std::as_const(nodes)) {
+        node->condToOpen.clear();
+        node->condToClose.clear();
+    }
+    qDeleteAll(condTerms);
+    for (aNode *node : std::as_const(nodes)) {
         if (node->nodeKind == aNode::PlainNode)
             delete node;
     }
     delete exclusiveMsg;
+    // No new attempt in the moment before the client goes.
+    bus->setReconnectDelay(0);
     bus->deleteLater();
 }
 
@@ -107,6 +124,10 @@ aNode *Body::findNode(int number, int type) const
 
 void Body::stopAll()
 {
+    if (!bus->isLoggedIn()) {
+        commandNotSent();
+        return;
+    }
     for (aNode *node : std::as_const(nodes)) {
         if (node->nodeKind == aNode::Valve)
             static_cast<aValve *>(node)->vClose();

@@ -16,8 +16,10 @@
 
 class aMFC;
 class aNode;
+struct CondTerm;
 class GView;
 class QGridLayout;
+class QLabel;
 class QMessageBox;
 class Telso;
 
@@ -39,6 +41,11 @@ public:
     QMessageBox *exclusiveBox() const { return exclusiveMsg; }
     // Today's record file, as record() names it.
     QString recordFileName(const QDate &date) const;
+    // The state of the link to the message server, as the status bar shows it.
+    QString linkText() const;
+    // TELSO_RECONNECT in milliseconds: seconds, decimals allowed, 0 or
+    // anything that is not a positive number turns recovery off; capped.
+    static int reconnectDelay(const QString &seconds);
 
     // The clock the record file reads; tests set it to cross midnight or 2038.
     static std::function<QDateTime()> clock;
@@ -52,6 +59,8 @@ public slots:
     void controllTimeToOpenClose();
     void askStat(const TMsg &msg);
     void Exit();
+    void showLinkState();
+    void commandNotSent();
 
 private:
     Q_DISABLE_COPY(Body)
@@ -75,9 +84,14 @@ private:
     void setBusChannels();
 
     aNode *findOpenReference(const QString &word) const;
+    void readConditions(const QString &key, const QString &what,
+                        const std::function<aNode *(const QString &)> &resolve);
     void drawNode(QPainter *p, aNode *n);
     void drawFittedText(QPainter *p, const QRectF &box, int flags, const QString &text);
     void drawPipe(QPainter *p, aNode *up, aNode *down, QList<Segment> &segments);
+    void drawDisconnected(QPainter *p, int wd, int ht);
+    // pen as drawn now: greyed while the link is down.
+    QPen shown(const QPen &pen) const;
 
     QGridLayout *valveGrid = nullptr;
     QGridLayout *mfcGrid = nullptr;
@@ -85,6 +99,9 @@ private:
     Telso *bus = nullptr;
     QMessageBox *exclusiveMsg = nullptr;
     QList<aNode *> nodes;
+    // Terms of the conditions made from the configuration; the nodes only
+    // point to them.
+    QList<CondTerm *> condTerms;
 
     ChCoord coord;
     int dispWidth = 100;
@@ -100,6 +117,8 @@ private:
     QPen pipeGasPen;
     QPen pipeNoGasPen;
     QPen textPen;
+    bool mutedDrawing = false;
+    QLabel *linkLabel = nullptr;
 
     QGridLayout *panelGrid = nullptr;
 

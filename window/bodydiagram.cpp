@@ -2,6 +2,7 @@
 // click that toggles a valve.
 #include "window/body.h"
 
+#include "bus/telso.h"
 #include "config/config.h"
 #include "config/numbers.h"
 #include "diagram/gview.h"
@@ -23,6 +24,17 @@ int px(double v)
     if (std::isnan(v))
         return 0;
     return clampToInt(qBound(-1.0e9, v, 1.0e9));
+}
+
+// Colours of a diagram that is not live: mostly grey, lifted towards white.
+QColor muted(const QColor &c)
+{
+    const int grey = qGray(c.rgb());
+    const auto mix = [grey](int v) {
+        const int toGrey = (v + 3 * grey) / 4;
+        return toGrey + (255 - toGrey) * 2 / 5;
+    };
+    return QColor(mix(c.red()), mix(c.green()), mix(c.blue()));
 }
 
 int dimension(const QString &key)
@@ -59,8 +71,8 @@ void Body::draw(QPainter *p)
     coord.setDisp(0, 0, wd, ht);
     coord.setReal(0, 0, dispWidth, dispHeight);
     p->fillRect(0, 0, wd, ht, QColor(255, 255, 240));
-    if (nodes.isEmpty())
-        return;
+    // Without the server the states drawn may no longer be the plant's.
+    mutedDrawing = !bus->isLoggedIn();
 
     for (aNode *node : std::as_const(nodes))
         drawNode(p, node);
@@ -70,22 +82,46 @@ void Body::draw(QPainter *p)
         for (aNode *up : std::as_const(down->children))
             drawPipe(p, up, down, segments);
     }
+
+    if (mutedDrawing)
+        drawDisconnected(p, wd, ht);
+}
+
+QPen Body::shown(const QPen &pen) const
+{
+    if (!mutedDrawing)
+        return pen;
+    QPen grey(pen);
+    grey.setColor(muted(pen.color()));
+    return grey;
+}
+
+void Body::drawDisconnected(QPainter *p, int wd, int ht)
+{
+    QFont font = QApplication::font();
+    font.setBold(true);
+    font.setPixelSize(qBound(12, ht / 8, 48));
+    const QFont before = p->font();
+    p->setFont(font);
+    p->setPen(QColor(170, 0, 0));
+    p->drawText(QRect(0, 0, wd, ht), Qt::AlignCenter, tr("Disconnected"));
+    p->setFont(before);
 }
 
 void Body::drawNode(QPainter *p, aNode *n)
 {
     switch (n->nodeKind) {
     case aNode::PlainNode:
-        p->setPen(n->isFlowing() ? nodeFlowingPen : nodeDryPen);
+        p->setPen(shown(n->isFlowing() ? nodeFlowingPen : nodeDryPen));
         break;
     case aNode::Valve:
-        p->setPen(n->isOn() ? valveOpenPen : valveClosedPen);
+        p->setPen(shown(n->isOn() ? valveOpenPen : valveClosedPen));
         break;
     case aNode::MFC:
-        p->setPen(n->isOn() ? mfcOnPen : mfcOffPen);
+        p->setPen(shown(n->isOn() ? mfcOnPen : mfcOffPen));
         break;
     default:
-        p->setPen(nodeDryPen);
+        p->setPen(shown(nodeDryPen));
     }
 
     // 64-bit so that configured extremes cannot overflow.
@@ -105,7 +141,7 @@ void Body::drawNode(QPainter *p, aNode *n)
         p->drawLine(left, top, left, bottom);
     }
 
-    p->setPen(textPen);
+    p->setPen(shown(textPen));
 
     QString text;
     qint64 boxLeft = 0, boxWidth = 0, boxLower = 0, boxHeight = 0;
@@ -199,7 +235,7 @@ void Body::drawPipe(QPainter *p, aNode *up, aNode *down, QList<Segment> &segment
     }
     segments.append(seg);
 
-    p->setPen(up->isFlowing() ? pipeGasPen : pipeNoGasPen);
+    p->setPen(shown(up->isFlowing() ? pipeGasPen : pipeNoGasPen));
     const int xs = px(coord.toDispX(startX));
     const int xe = px(coord.toDispX(endX));
     const int yRun = px(coord.toDispY(seg.y));

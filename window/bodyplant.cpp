@@ -130,46 +130,43 @@ aNode *Body::findOpenReference(const QString &word) const
 
 void Body::setConditionsToOpen()
 {
-    const QStringList entries = config.entries(QStringLiteral("COND_TO_OPEN"));
-    for (const QString &rest : entries) {
-        const QStringList w = words(rest);
-        if (w.size() < 3)
-            return;
-        aNode *target = findOpenReference(w[0]);
-        if (!target)
-            return;
-        Condition cond;
-        for (int k = 1; k + 1 < w.size(); k += 2) {
-            aNode *node = findOpenReference(w[k]);
-            if (!node)
-                break;
-            cond.append(new CondTerm{node, w[k + 1].toUpper() == QLatin1String("ON")});
-        }
-        target->condToOpen.append(cond);
-        writeLog(QStringLiteral("Setting a condition to Open:: for %1 : %2").arg(target->label, describeTerms(cond)));
-    }
+    readConditions(QStringLiteral("COND_TO_OPEN"), QStringLiteral("Open"),
+                   [this](const QString &word) { return findOpenReference(word); });
 }
 
 void Body::setConditionsToClose()
 {
-    const QStringList entries = config.entries(QStringLiteral("COND_TO_CLOSE"));
+    readConditions(QStringLiteral("COND_TO_CLOSE"), QStringLiteral("Close"),
+                   [this](const QString &word) { return findNode(toInt32(word), aNode::Valve); });
+}
+
+void Body::readConditions(const QString &key, const QString &what, const std::function<aNode *(const QString &)> &resolve)
+{
+    const bool closing = what == QLatin1String("Close");
+    const QStringList entries = config.entries(key);
     for (const QString &rest : entries) {
         const QStringList w = words(rest);
         if (w.size() < 3)
             return;
-        aNode *target = findNode(toInt32(w[0]), aNode::Valve);
+        aNode *target = resolve(w[0]);
         if (!target)
             return;
         Condition cond;
         for (int k = 1; k + 1 < w.size(); k += 2) {
-            aNode *node = findNode(toInt32(w[k]), aNode::Valve);
+            aNode *node = resolve(w[k]);
             if (!node)
                 break;
-            cond.append(new CondTerm{node, w[k + 1].toUpper() == QLatin1String("ON")});
+            auto *term = new CondTerm{node, w[k + 1].toUpper() == QLatin1String("ON")};
+            condTerms.append(term);
+            cond.append(term);
         }
-        qDebug().noquote() << QStringLiteral("Set::") + target->label + QLatin1Char(' ') + describeCondition(cond);
-        target->condToClose.append(cond);
-        writeLog(QStringLiteral("Setting a condition to Close:: for %1 : %2").arg(target->label, describeTerms(cond)));
+        if (closing) {
+            qDebug().noquote() << QStringLiteral("Set::") + target->label + QLatin1Char(' ') + describeCondition(cond);
+            target->condToClose.append(cond);
+        } else {
+            target->condToOpen.append(cond);
+        }
+        writeLog(QStringLiteral("Setting a condition to %1:: for %2 : %3").arg(what, target->label, describeTerms(cond)));
     }
 }
 
@@ -228,33 +225,24 @@ void Body::makeConnections()
 
 void Body::setTimes()
 {
-    const QStringList openEntries = config.entries(QStringLiteral("TIME_TO_OPEN"));
-    for (const QString &rest : openEntries) {
-        const QStringList w = words(rest);
-        if (w.size() < 3 || w[0].toUpper() != QLatin1String("VALVE"))
-            break;
-        auto *valve = static_cast<aValve *>(findNode(toInt32(w[1]), aNode::Valve));
-        if (!valve)
-            break;
-        const double minutes = toDecimal(w[2]);
-        valve->setTimeToOpen(minutes);
-        valve->timeToOpenField()->setVisible(true);
-        writeLog(QStringLiteral("Setting a time to open:: for %1 : %2").arg(valve->label, shortest(minutes)));
-    }
-
-    const QStringList closeEntries = config.entries(QStringLiteral("TIME_TO_CLOSE"));
-    for (const QString &rest : closeEntries) {
-        const QStringList w = words(rest);
-        if (w.size() < 3 || w[0].toUpper() != QLatin1String("VALVE"))
-            break;
-        auto *valve = static_cast<aValve *>(findNode(toInt32(w[1]), aNode::Valve));
-        if (!valve)
-            break;
-        const double minutes = toDecimal(w[2]);
-        valve->setTimeToClose(minutes);
-        valve->timeToCloseField()->setVisible(true);
-        writeLog(QStringLiteral("Setting a time to close:: for %1 : %2").arg(valve->label, shortest(minutes)));
-    }
+    // Each key stops at its first entry that fails; the other key goes on.
+    const auto apply = [this](const QString &key, const QString &what, auto setTime, auto field) {
+        const QStringList entries = config.entries(key);
+        for (const QString &rest : entries) {
+            const QStringList w = words(rest);
+            if (w.size() < 3 || w[0].toUpper() != QLatin1String("VALVE"))
+                return;
+            auto *valve = static_cast<aValve *>(findNode(toInt32(w[1]), aNode::Valve));
+            if (!valve)
+                return;
+            const double minutes = toDecimal(w[2]);
+            (valve->*setTime)(minutes);
+            (valve->*field)()->setVisible(true);
+            writeLog(QStringLiteral("Setting a time to %1:: for %2 : %3").arg(what, valve->label, shortest(minutes)));
+        }
+    };
+    apply(QStringLiteral("TIME_TO_OPEN"), QStringLiteral("open"), &aNode::setTimeToOpen, &aValve::timeToOpenField);
+    apply(QStringLiteral("TIME_TO_CLOSE"), QStringLiteral("close"), &aNode::setTimeToClose, &aValve::timeToCloseField);
 }
 
 void Body::setBusChannels()

@@ -5,8 +5,8 @@
 RefusalWatch::RefusalWatch(bool closeBoxes)
 {
     aValve::refusalShown = [this, closeBoxes](QMessageBox *box) {
-        boxes.append({box->windowTitle(), box->text(), box->parentWidget(), box->standardButtons(), box->isVisible(),
-                      box->isModal() || box->windowModality() != Qt::NonModal, box});
+        boxes.append({box->windowTitle(), box->text(), box->parentWidget(),
+                      box->isVisible() && box->windowModality() != Qt::NonModal, box});
         if (closeBoxes)
             box->close();
     };

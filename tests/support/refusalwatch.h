@@ -17,9 +17,7 @@ public:
         QString title;
         QString text;
         QWidget *parent = nullptr;
-        QMessageBox::StandardButtons buttons;
-        bool visible = false;
-        bool modal = false;
+        bool shownModal = false; // on screen, and modal for the operator
         QPointer<QMessageBox> box;
     };
 

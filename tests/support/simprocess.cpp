@@ -11,6 +11,11 @@ SimProcess::SimProcess(QObject *parent) : QObject(parent)
 
 SimProcess::~SimProcess()
 {
+    stop();
+}
+
+void SimProcess::stop()
+{
     if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished(5000);
@@ -24,8 +29,13 @@ QString SimProcess::binary(const QString &name)
 
 bool SimProcess::start(const QStringList &args, int timeoutMs)
 {
+    stop();
+    output.clear();
+    pending.clear();
+    problem.clear();
+    const bool portGiven = args.contains(QStringLiteral("--port"));
     process.start(binary(QStringLiteral("kestrune-sim")),
-                  args + QStringList{QStringLiteral("--port"), QStringLiteral("0")});
+                  portGiven ? args : args + QStringList{QStringLiteral("--port"), QStringLiteral("0")});
     static const QRegularExpression listening(QStringLiteral("^kestrune-sim listening on [^ ]+:(\\d+)$"));
     const bool up =
         QTest::qWaitFor([this] { return !output.isEmpty() || process.state() == QProcess::NotRunning; }, timeoutMs);

@@ -16,9 +16,13 @@ public:
 
     static QString binary(const QString &name);
 
-    // Starts the sim with args plus "--port 0" and waits for the line that
-    // names the port; false (with the output in errorText) when it fails.
+    // Starts the sim with args plus "--port 0" (unless args name a port,
+    // for a restart on the same one) and waits for the line that names the
+    // port; false (with the output in errorText) when it fails. A sim started
+    // before is stopped first and its transcript cleared.
     bool start(const QStringList &args, int timeoutMs = 10000);
+    // Kills the sim, as a crash of the server would end it.
+    void stop();
     quint16 port() const { return listenPort; }
     QString errorText() const { return problem; }
 

@@ -1,0 +1,70 @@
+// The link to the message server as the operator sees it: the status bar
+// text, and the refusal of actions that cannot reach the hardware.
+#include "window/body.h"
+
+#include "bus/telso.h"
+#include "diagram/gview.h"
+
+#include <QLabel>
+#include <QStatusBar>
+
+#include <cmath>
+
+namespace {
+
+// How long "nothing was sent" stays in the status bar (ms).
+constexpr int refusalShownFor = 10000;
+
+QString clockText(const QDateTime &t)
+{
+    return t.toString(QStringLiteral("HH:mm:ss"));
+}
+
+} // namespace
+
+int Body::reconnectDelay(const QString &seconds)
+{
+    bool ok = false;
+    const double s = seconds.toDouble(&ok);
+    if (!ok || !std::isfinite(s) || s <= 0)
+        return 0;
+    const double msec = std::min(s * 1000.0, double(Telso::MaxReconnectDelay));
+    // A positive setting never rounds down to "off".
+    return std::max(1, int(std::lround(msec)));
+}
+
+QString Body::linkText() const
+{
+    const QString server = QStringLiteral("%1:%2").arg(bus->ip).arg(Telso::portNumber(bus->port));
+    const QDateTime next = bus->nextAttemptAt();
+    const QDateTime lost = bus->lostAt();
+    switch (bus->linkState()) {
+    case Telso::LinkConnecting:
+        return tr("Connecting to %1...").arg(server);
+    case Telso::LinkUp:
+        return tr("Logged in as %1").arg(bus->name);
+    case Telso::LinkDown:
+        if (lost.isValid()) {
+            if (next.isValid())
+                return tr("Connection lost at %1; next attempt at %2").arg(clockText(lost), clockText(next));
+            return tr("Connection lost at %1; no further attempts").arg(clockText(lost));
+        }
+        if (next.isValid())
+            return tr("Cannot connect to %1; next attempt at %2").arg(server, clockText(next));
+        return tr("Cannot connect to %1; no further attempts").arg(server);
+    default:
+        return tr("Not connected to %1").arg(server);
+    }
+}
+
+void Body::showLinkState()
+{
+    linkLabel->setText(linkText());
+    // The diagram shows whether what it draws is live.
+    display->update();
+}
+
+void Body::commandNotSent()
+{
+    statusbar->showMessage(tr("Not connected: nothing was sent"), refusalShownFor);
+}

@@ -1,7 +1,6 @@
 #include "bus/telso.h"
 #include "diagram/chcoord.h"
 #include "diagram/gview.h"
-#include "nodes/anode.h"
 #include "support/configtext.h"
 #include "support/fakeserver.h"
 #include "support/tempworkdir.h"
@@ -63,7 +62,7 @@ private slots:
 
 void TestDiagram::mapping_data()
 {
-    QTest::addColumn<QList<double>>("dispReal");
+    QTest::addColumn<QList<double>>("d"); // display then real ranges
     QTest::addColumn<QList<double>>("in");
     QTest::addColumn<QList<double>>("out"); // toDispX, toDispY, toDispW, toDispH, toRealX, toRealY
 
@@ -75,10 +74,9 @@ void TestDiagram::mapping_data()
 
 void TestDiagram::mapping()
 {
-    QFETCH(QList<double>, dispReal);
+    QFETCH(QList<double>, d);
     QFETCH(QList<double>, in);
     QFETCH(QList<double>, out);
-    const QList<double> &d = dispReal;
     ChCoord c;
     c.setDisp(d[0], d[1], d[2], d[3]);
     c.setReal(d[4], d[5], d[6], d[7]);
@@ -101,8 +99,7 @@ void TestDiagram::pixels_data()
     QTest::newRow("open valve") << valveAt50 << true
                                 << QList<QPoint>{{200, 120}, {200, 180}, {190, 135}, {180, 150}, {220, 150}, {10, 10}}
                                 << QList<QColor>{open, open, open, bg, bg, bg};
-    QTest::newRow("closed valve") << valveAt50 << false << QList<QPoint>{{200, 120}} << QList<QColor>{closed};
-    QTest::newRow("bad display size falls back") << "DISP_WIDTH 0\nDISP_HEIGHT abc\n" + valveAt50 << false
+    QTest::newRow("closed valve, bad display size falls back") << "DISP_WIDTH 0\nDISP_HEIGHT abc\n" + valveAt50 << false
                                                  << QList<QPoint>{{200, 120}} << QList<QColor>{closed};
     // Pipes enter a node side by side, spread around its centre.
     const QByteArray sink = "NODE 1 - 0 \"\" 50 80 10 5\nNODE 2 - 0 \"\" 20 20 5 5\nNODE 3 - 0 \"\" 80 20 5 5\n"
@@ -141,14 +138,12 @@ void TestDiagram::pixels()
 
 void TestDiagram::emptyWidgetPaintsNothing()
 {
-    TempWorkDir dir;
-    loadConfig(dir, valveAt50);
-    Body body;
-    body.diagram()->setFixedSize(0, 0);
+    LivePanel panel(valveAt50);
+    panel.body->diagram()->setFixedSize(0, 0);
     QImage img(20, 20, QImage::Format_RGB32);
     img.fill(Qt::white);
     QPainter p(&img);
-    body.draw(&p);
+    panel.body->draw(&p);
     p.end();
     QCOMPARE(img.pixelColor(10, 10), QColor(Qt::white));
 }

@@ -15,8 +15,7 @@ namespace {
 const QByteArray plant = "VALVE 1 0 N2 1 L1 Dev ch1\nVALVE 2 1 Ar 1 L2 Dev ch2 0 0 0 0 N_ON\nMFC 1 0 N2 1 M1 MF c1\n"
                          "NODE 1 - 0 J\nTELSO_CH Line1 VALVE 1\n";
 
-// The window built from text, logged in to a fake server, with the hardware synchronisation read.
-struct LiveBody {
+struct LiveBody { // logged in to a fake server, with the hardware synchronisation read
     TempWorkDir dir;
     FakeServer server;
     std::unique_ptr<Body> body;
@@ -48,10 +47,12 @@ private slots:
 
 void TestWindow::statAndStopAll()
 {
-    LiveBody empty;
-    QVERIFY(empty.start("", 0));
-    empty.server.send("C>Kestrune Stat");
-    QCOMPARE(empty.next(1), QStringList{"Kestrune>C @Stat "});
+    {
+        LiveBody empty;
+        QVERIFY(empty.start("", 0));
+        empty.server.send("C>Kestrune Stat");
+        QCOMPARE(empty.next(1), QStringList{"Kestrune>C @Stat "});
+    }
 
     LiveBody live;
     QVERIFY(live.start(plant, 8));
@@ -83,8 +84,7 @@ void TestWindow::exclusiveValvesBox()
     QVERIFY(body.exclusiveBox()->isVisible() && !body.exclusiveBox()->isModal());
     QCOMPARE(body.exclusiveBox()->windowTitle() + ": " + body.exclusiveBox()->text(),
              QString("Exclusive Valves: To open the exclusively controlled valves, change Settings."));
-    // Shown again while shown: still the one box.
-    v2->vOpen();
+    v2->vOpen(); // shown again while shown: still the one box
     QCOMPARE(body.findChildren<QMessageBox *>().size() + (body.exclusiveBox()->parent() ? 0 : 1), 1);
 }
 

@@ -3,6 +3,7 @@
 #include "window/body.h"
 
 #include <QApplication>
+#include <QPixmapCache>
 #include <QTranslator>
 
 int main(int argc, char **argv)
@@ -16,6 +17,10 @@ int main(int argc, char **argv)
     }
 
     QApplication app(argc, argv);
+    // Each restyled valve button is polished with a fresh palette, and the
+    // style caches its pixmaps under that palette, never to be hit again: with
+    // the default limit a long run fills ten megabytes with them.
+    QPixmapCache::setCacheLimit(2048);
 
     config.readArgs(argc, argv);
     config.readFile(chooseConfigPath(config, defaultConfigPath()));

@@ -97,6 +97,14 @@ QString aMFC::deviceAddress() const
     return channel.isEmpty() ? hwNode : hwNode + QLatin1Char('.') + channel;
 }
 
+bool aMFC::isDevice(const QString &sender) const
+{
+    if (channel.isEmpty())
+        return sender == hwNode;
+    return sender.size() == hwNode.size() + 1 + channel.size() && sender.startsWith(hwNode) &&
+           sender.at(hwNode.size()) == QLatin1Char('.') && sender.endsWith(channel);
+}
+
 double aMFC::mfcToDisp()
 {
     // Mean conversion factor of the gases flowing in, relative to our own.
@@ -137,7 +145,7 @@ double aMFC::setSetPointText(const QString &text)
 
 double aMFC::shownFlow() const
 {
-    return toDecimal(Floating->text());
+    return shownValue;
 }
 
 void aMFC::setPurge(double v)
@@ -205,7 +213,7 @@ void aMFC::setClicked()
     updateSetPoint();
 }
 
-void aMFC::AskGetMinFlow(TMsg)
+void aMFC::AskGetMinFlow(const TMsg &)
 {
     // Nobody asking for the minimum flow expects an answer.
 }
@@ -220,21 +228,21 @@ void aMFC::connected0()
     sendToDevice(QStringLiteral("GetSettingValue"));
 }
 
-void aMFC::AnsGetValue(TMsg msg)
+void aMFC::AnsGetValue(const TMsg &msg)
 {
-    if (msg.from == deviceAddress() && !msg.paramList.isEmpty())
+    if (isDevice(msg.from) && !msg.paramList.isEmpty())
         setFloating(toDecimal(msg.paramList.first()));
 }
 
-void aMFC::AnsGetSettingValue(TMsg msg)
+void aMFC::AnsGetSettingValue(const TMsg &msg)
 {
-    if (msg.from == deviceAddress())
+    if (isDevice(msg.from))
         newSettingValue(msg);
 }
 
-void aMFC::noticedNewValue(TMsg msg)
+void aMFC::noticedNewValue(const TMsg &msg)
 {
-    if (msg.from != deviceAddress() || msg.paramList.isEmpty())
+    if (!isDevice(msg.from) || msg.paramList.isEmpty())
         return;
     setFloating(toDecimal(msg.paramList.first()));
     if (!telso)
@@ -244,9 +252,9 @@ void aMFC::noticedNewValue(TMsg msg)
         telso->sendEvent(name, text);
 }
 
-void aMFC::noticedNewSettingValue(TMsg msg)
+void aMFC::noticedNewSettingValue(const TMsg &msg)
 {
-    if (msg.from == deviceAddress() && !msg.paramList.isEmpty())
+    if (isDevice(msg.from) && !msg.paramList.isEmpty())
         newSettingValue(msg);
 }
 
@@ -254,10 +262,10 @@ void aMFC::changeStatDisp()
 {
     const int state = stat ? 0 : 1;
     OCStat->setText(style.buttonText(state));
-    OCStat->setStyleSheet(style.buttonStyle(state));
+    restyle(OCStat, style.buttonStyle(state));
 }
 
-void aMFC::newSettingValue(TMsg msg)
+void aMFC::newSettingValue(const TMsg &msg)
 {
     if (!msg.paramList.isEmpty())
         setNowSetPoint(toDecimal(msg.paramList.first()));
@@ -300,6 +308,8 @@ void aMFC::setFloating(double val)
 {
     mfcPV = finiteOrZero(val);
     Floating->setText(displayText(bounded(mfcPV * mfcToDisp())));
+    shownValue = toDecimal(Floating->text());
+    shownText = shortest(shownValue);
     emit newValue();
     chkFlow();
 }

@@ -29,12 +29,17 @@ public:
 
     // "hwNode" or "hwNode.channel": the device's address on the bus.
     QString deviceAddress() const;
+    // True when sender is the device address. Every MFC is asked this for
+    // every device message on the bus, so it builds no string.
+    bool isDevice(const QString &sender) const;
     // Factor from device units to display units, after the gases flowing in.
     double mfcToDisp();
     double dispToMfc();
 
     double setSetPointText(const QString &text);
     double shownFlow() const;
+    // shownFlow() in the shortest form, as the record file writes it.
+    QString shownFlowText() const { return shownText; }
     void setPurge(double v);
 
     // The panel part below the name row; hidden for a placeholder MFC.
@@ -63,17 +68,17 @@ signals:
 
 public slots:
     void updateSetPoint();
-    void AskGetMinFlow(TMsg msg);
+    void AskGetMinFlow(const TMsg &msg);
 
 private slots:
     void setClicked();
     void connected0() override;
-    void AnsGetValue(TMsg msg);
-    void AnsGetSettingValue(TMsg msg);
-    void noticedNewValue(TMsg msg);
-    void noticedNewSettingValue(TMsg msg);
+    void AnsGetValue(const TMsg &msg);
+    void AnsGetSettingValue(const TMsg &msg);
+    void noticedNewValue(const TMsg &msg);
+    void noticedNewSettingValue(const TMsg &msg);
     void changeStatDisp();
-    void newSettingValue(TMsg msg);
+    void newSettingValue(const TMsg &msg);
     void newFromStat() override;
     void showInfo();
     void newPurge();
@@ -87,6 +92,10 @@ private:
     void sendToDevice(const QString &text);
 
     Style style;
+    // The number in the read-only Floating field, kept from when the field
+    // was written: every record row of a large plant reads all of them.
+    double shownValue = 0.0;
+    QString shownText = QStringLiteral("0");
     QTimer *checkTimer = nullptr;
     QMessageBox *infoBox = nullptr;
 };

@@ -226,7 +226,7 @@ void aNode::connected()
 
 void aNode::connected0() {}
 
-void aNode::askStat(TMsg msg)
+void aNode::askStat(const TMsg &msg)
 {
     if (msg.toSub.isEmpty() || !busNames.contains(msg.toSub))
         return;

@@ -96,10 +96,10 @@ private slots:
     virtual void newFromStat();
     void connected();
     virtual void connected0();
-    void AskSetNewGas(TMsg msg);
-    void AskGetNowGas(TMsg msg);
-    void AskSetPurge(TMsg msg);
-    void askStat(TMsg msg);
+    void AskSetNewGas(const TMsg &msg);
+    void AskGetNowGas(const TMsg &msg);
+    void AskSetPurge(const TMsg &msg);
+    void askStat(const TMsg &msg);
 
 private:
     Q_DISABLE_COPY(aNode)

@@ -126,7 +126,7 @@ void aNode::setPurgeTree(aNode *n, double magnification)
         setPurgeTree(child, magnification);
 }
 
-void aNode::AskSetNewGas(TMsg msg)
+void aNode::AskSetNewGas(const TMsg &msg)
 {
     if (!isFor(this, msg))
         return;
@@ -147,7 +147,7 @@ void aNode::AskSetNewGas(TMsg msg)
     telso->reply(msg, QStringLiteral("Ok: %1").arg(limited ? shortest(applied) : flowText));
 }
 
-void aNode::AskGetNowGas(TMsg msg)
+void aNode::AskGetNowGas(const TMsg &msg)
 {
     if (!isFor(this, msg))
         return;
@@ -157,7 +157,7 @@ void aNode::AskGetNowGas(TMsg msg)
     telso->reply(msg, QStringLiteral("@%1 %2").arg(msg.cmd, text));
 }
 
-void aNode::AskSetPurge(TMsg msg)
+void aNode::AskSetPurge(const TMsg &msg)
 {
     if (!isFor(this, msg))
         return;

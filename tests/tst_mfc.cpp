@@ -68,6 +68,8 @@ private slots:
     void flowCheck();
     void newGasResendsSetPoint();
     void infoBox();
+    void deviceSender_data();
+    void deviceSender();
 };
 
 void TestMfc::setPoint_data()
@@ -223,6 +225,39 @@ void TestMfc::infoBox()
     QCOMPARE(box->text(), QStringLiteral("Setting SV = 50, MFC_SV = 0, MFC_PV = 50\n"
                                          "MFC to Disp Factor = 2, Disp to MFC Factor = 0.5\n"
                                          "My Cf = 1, Cf of Gases = 2(N2)"));
+}
+
+void TestMfc::deviceSender_data()
+{
+    QTest::addColumn<QString>("hwNode");
+    QTest::addColumn<QString>("channel");
+    QTest::addColumn<QString>("sender");
+
+    QTest::newRow("node and channel") << "Dev1" << "ch1" << "Dev1.ch1";
+    QTest::newRow("node alone") << "Dev1" << "ch1" << "Dev1";
+    QTest::newRow("other channel") << "Dev1" << "ch1" << "Dev1.ch2";
+    QTest::newRow("longer node") << "Dev1" << "ch1" << "Dev11.ch1";
+    QTest::newRow("channel cut") << "Dev1" << "ch1" << "Dev1.ch";
+    QTest::newRow("no dot between") << "Dev1" << "ch1" << "Dev1xch1";
+    QTest::newRow("letter case") << "Dev1" << "ch1" << "dev1.ch1";
+    QTest::newRow("node and channel alike") << "A" << "A" << "A.A";
+    QTest::newRow("dot inside the node") << "Box.a" << "c" << "Box.a.c";
+    QTest::newRow("dot inside, split elsewhere") << "Box" << "a.c" << "Box.a.c";
+    QTest::newRow("no channel") << "Dev1" << "" << "Dev1";
+    QTest::newRow("no channel, sub-name sent") << "Dev1" << "" << "Dev1.";
+    QTest::newRow("empty sender") << "Dev1" << "ch1" << "";
+}
+
+// Each MFC compares every device message's sender with its address; the
+// comparison must match exactly the address it sends its commands to.
+void TestMfc::deviceSender()
+{
+    QFETCH(QString, hwNode);
+    QFETCH(QString, channel);
+    QFETCH(QString, sender);
+    aMFC mfc(QStringLiteral("1"), 0, QStringLiteral("N2"), 1.0, QStringLiteral("M"), hwNode, channel, 0, 0, 1, 1, 0, 0,
+             nullptr);
+    QCOMPARE(mfc.isDevice(sender), sender == mfc.deviceAddress());
 }
 
 QTEST_MAIN(TestMfc)

@@ -87,7 +87,7 @@ void aValve::showStat(bool s)
     stat = s;
     emit newStat();
     B->setText(style.buttonText(stat ? 0 : 1));
-    B->setStyleSheet(style.buttonStyle(stat ? 0 : 1));
+    restyle(B, style.buttonStyle(stat ? 0 : 1));
 }
 
 void aValve::connected0()
@@ -96,7 +96,7 @@ void aValve::connected0()
     telso->sendCommand(nodeName, hwNode, QStringLiteral("IsOn %1").arg(channel), QString());
 }
 
-void aValve::AnsIsOn(TMsg m)
+void aValve::AnsIsOn(const TMsg &m)
 {
     if (m.from != hwNode)
         return;
@@ -148,19 +148,19 @@ void aValve::showCountdown(QLineEdit *field, int remain_msec)
     const int seconds = remain_msec / 1000 - minutes * 60;
     field->setText(
         tr("%1:%2").arg(QString::number(minutes), QStringLiteral("%1").arg(seconds, 2, 10, QLatin1Char('0'))));
-    field->setStyleSheet(QLatin1String(countingStyle));
+    restyle(field, QLatin1String(countingStyle));
 }
 
 void aValve::showBlankTimeToOpen()
 {
     showCountdown(DispTimeToOpen, openTimer->interval());
-    DispTimeToOpen->setStyleSheet(QLatin1String(idleStyle));
+    restyle(DispTimeToOpen, QLatin1String(idleStyle));
 }
 
 void aValve::showBlankTimeToClose()
 {
     showCountdown(DispTimeToClose, closeTimer->interval());
-    DispTimeToClose->setStyleSheet(QLatin1String(idleStyle));
+    restyle(DispTimeToClose, QLatin1String(idleStyle));
 }
 
 // "1:30", ":30", "2:" or a plain number of minutes; anything after the first

@@ -49,7 +49,7 @@ private slots:
     void connected0() override;
 
 public slots:
-    void AnsIsOn(TMsg m);
+    void AnsIsOn(const TMsg &m);
     void actionTimeToOpen();
     void actionTimeToClose();
     void tickTimeToOpen(int remain_msec);

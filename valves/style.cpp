@@ -1,5 +1,7 @@
 #include "valves/style.h"
 
+#include <QWidget>
+
 QString Style::buttonStyle(int state) const
 {
     switch (state) {
@@ -22,4 +24,10 @@ QString Style::buttonText(int state) const
     default:
         return QString();
     }
+}
+
+void restyle(QWidget *widget, const QString &sheet)
+{
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
 }

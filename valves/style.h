@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+class QWidget;
+
 // Texts and colours of the open and closed state, shared by the valve and
 // MFC panels. State code 0 = open, 1 = closed; any other code gives "".
 class Style : public QObject
@@ -18,3 +20,9 @@ public:
 private:
     Q_DISABLE_COPY(Style)
 };
+
+// Gives widget the style sheet unless it has it already. Every setting
+// polishes the widget anew with a fresh palette, and the style then caches
+// pixmaps under that palette which are never used again; a valve shown in
+// the same state over and over would fill the cache with them.
+void restyle(QWidget *widget, const QString &sheet);

@@ -136,7 +136,7 @@ void Body::stopAll()
     }
 }
 
-void Body::askStat(TMsg msg)
+void Body::askStat(const TMsg &msg)
 {
     if (!msg.toSub.isEmpty())
         return;

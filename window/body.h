@@ -14,6 +14,7 @@
 
 #include <functional>
 
+class aMFC;
 class aNode;
 struct CondTerm;
 class GView;
@@ -56,7 +57,7 @@ public slots:
     void record();
     void vCtrlMsg();
     void controllTimeToOpenClose();
-    void askStat(TMsg msg);
+    void askStat(const TMsg &msg);
     void Exit();
     void showLinkState();
     void commandNotSent();
@@ -120,4 +121,11 @@ private:
     QLabel *linkLabel = nullptr;
 
     QGridLayout *panelGrid = nullptr;
+
+    // The record file's columns, taken from nodes once it is complete: a
+    // row of a large plant would otherwise look at every node twice.
+    void updateRecordColumns();
+    QList<aMFC *> recordMfcs;
+    QList<aNode *> recordValves;
+    qsizetype recordColumnsFrom = -1;
 };

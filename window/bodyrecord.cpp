@@ -2,7 +2,6 @@
 #include "window/body.h"
 
 #include "bus/telso.h"
-#include "config/numbers.h"
 #include "mfc/amfc.h"
 #include "nodes/anode.h"
 
@@ -17,8 +16,24 @@ QString Body::recordFileName(const QDate &date) const
     return bus->name + QLatin1Char('-') + date.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log");
 }
 
+void Body::updateRecordColumns()
+{
+    if (recordColumnsFrom == nodes.size())
+        return;
+    recordMfcs.clear();
+    recordValves.clear();
+    for (aNode *node : std::as_const(nodes)) {
+        if (node->nodeKind == aNode::MFC)
+            recordMfcs << static_cast<aMFC *>(node);
+        else if (node->nodeKind == aNode::Valve)
+            recordValves << node;
+    }
+    recordColumnsFrom = nodes.size();
+}
+
 void Body::record()
 {
+    updateRecordColumns();
     // One moment for the name, the seconds and the stamp, so a row written
     // at midnight cannot land in one day's file with the next day's stamp.
     const QDateTime now = clock();
@@ -38,29 +53,31 @@ void Body::record()
 
     if (!existed) {
         out << "#Time";
-        for (aNode *node : std::as_const(nodes)) {
-            if (node->nodeKind == aNode::MFC)
-                out << '\t' << node->label;
-        }
-        for (aNode *node : std::as_const(nodes)) {
-            if (node->nodeKind == aNode::Valve)
-                out << '\t' << node->label;
-        }
+        for (const aMFC *mfc : std::as_const(recordMfcs))
+            out << '\t' << mfc->label;
+        for (const aNode *valve : std::as_const(recordValves))
+            out << '\t' << valve->label;
         out << '\n';
     }
 
     // 64-bit seconds: a 32-bit count runs out in January 2038.
     const qint64 seconds = qint64(double(now.toMSecsSinceEpoch()) / 1000.0);
-    out << QString::number(seconds);
-    for (aNode *node : std::as_const(nodes)) {
-        if (node->nodeKind == aNode::MFC)
-            out << '\t' << shortest(static_cast<aMFC *>(node)->shownFlow());
+    // The row is put together first and handed to the stream at once: item
+    // by item, the stream's encoding dominates a row of a large plant.
+    QString row = QString::number(seconds);
+    row.reserve(row.size() + 8 * (recordMfcs.size() + recordValves.size()) + 32);
+    for (const aMFC *mfc : std::as_const(recordMfcs)) {
+        row += QLatin1Char('\t');
+        row += mfc->shownFlowText();
     }
-    for (aNode *node : std::as_const(nodes)) {
-        if (node->nodeKind == aNode::Valve)
-            out << '\t' << (node->isOn() ? '1' : '0');
+    for (const aNode *valve : std::as_const(recordValves)) {
+        row += QLatin1Char('\t');
+        row += valve->isOn() ? QLatin1Char('1') : QLatin1Char('0');
     }
-    out << '\t' << now.toString(QStringLiteral("# yy/MM/dd hh.mm.ss.zz")) << '\n';
+    row += QLatin1Char('\t');
+    row += now.toString(QStringLiteral("# yy/MM/dd hh.mm.ss.zz"));
+    row += QLatin1Char('\n');
+    out << row;
     out.flush();
     file.close();
 }

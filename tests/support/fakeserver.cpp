@@ -61,10 +61,13 @@ void FakeServer::accept()
 void FakeServer::read()
 {
     buffer += client->readAll();
+    // Lines are cut off the front once per read: removing each one in turn
+    // would shift the rest of a large read again for every line.
+    qsizetype start = 0;
     qsizetype lf;
-    while ((lf = buffer.indexOf('\n')) >= 0) {
-        const QString line = QString::fromLatin1(buffer.left(lf));
-        buffer.remove(0, lf + 1);
+    while ((lf = buffer.indexOf('\n', start)) >= 0) {
+        const QString line = QString::fromLatin1(buffer.mid(start, lf - start));
+        start = lf + 1;
         if (!loginDone) {
             login = line;
             if (!greeting.isEmpty())
@@ -75,6 +78,7 @@ void FakeServer::read()
             received << line;
         }
     }
+    buffer.remove(0, start);
 }
 
 bool FakeServer::waitForClient(int timeoutMs)
@@ -129,6 +133,11 @@ void FakeServer::disconnectClient()
 bool FakeServer::hasClient() const
 {
     return client && client->state() == QAbstractSocket::ConnectedState;
+}
+
+quint16 FakeServer::clientPort() const
+{
+    return client ? client->peerPort() : 0;
 }
 
 bool loginTelso(Telso &telso, FakeServer &server, int timeoutMs)

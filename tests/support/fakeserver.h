@@ -45,6 +45,8 @@ public:
     void sendRaw(const QByteArray &bytes);
     void disconnectClient();
     bool hasClient() const;
+    // The client's own port on its side of the connection, 0 without one.
+    quint16 clientPort() const;
 
 private:
     Q_DISABLE_COPY(FakeServer)

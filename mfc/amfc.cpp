@@ -43,7 +43,11 @@ aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double 
     this->minFlowB = finiteOrZero(minFlowB);
     minFlow = bounded(this->minFlowA * this->minFlowB);
     flowNormal = true;
-    checkHeld = false;
+    // Until the device has reported its set value the flow cannot be judged:
+    // a measured-value answer that overtakes it would be announced as
+    // abnormal, and the silent reset at the set value would leave that
+    // alarm standing. The first set-value report starts the check.
+    checkHeld = true;
 
     checkTimer = new QTimer(this);
     checkTimer->setSingleShot(true);

@@ -166,6 +166,8 @@ void TestMfc::flowCheck_data()
     QTest::newRow("not finite counts as 0")
         << L{"set inf", "5", "hold", "inf", "nan", "1e400", "-inf"} << L{"_FlowIsAbnormal 0 5", "_FlowIsNormal 0 0"};
     QTest::newRow("huge") << L{"set -1e308", "-1e308", "hold", "1e308"} << L{"_FlowIsAbnormal -1e+308 1e+308"};
+    // Before the device reports its set value no flow is judged.
+    QTest::newRow("no set value yet") << L{"5", "0.5", "5", "set 0", "hold", "5"} << L{"_FlowIsAbnormal 0 5"};
     // A new set value resets the result without a word and holds the check again.
     QTest::newRow("new set value") << L{"set 100", "0.5", "hold", "set 200", "hold"}
                                    << L{"_FlowIsAbnormal 100 0.5", "_FlowIsAbnormal 200 0.5"};

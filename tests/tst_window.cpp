@@ -2,7 +2,6 @@
 #include "nodes/anode.h"
 #include "support/configtext.h"
 #include "support/fakeserver.h"
-#include "support/messagecapture.h"
 #include "support/tempworkdir.h"
 #include "valves/avalve.h"
 #include "window/body.h"
@@ -13,16 +12,27 @@
 
 namespace {
 
-QByteArray serverLines(const FakeServer &server)
-{
-    return "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toLatin1() + "\n";
-}
+const QByteArray plant = "VALVE 1 0 N2 1 L1 Dev ch1\nVALVE 2 1 Ar 1 L2 Dev ch2 0 0 0 0 N_ON\nMFC 1 0 N2 1 M1 MF c1\n"
+                         "NODE 1 - 0 J\nTELSO_CH Line1 VALVE 1\n";
 
-const QByteArray plant = "VALVE 1 0 N2 1 L1 Dev ch1\n"
-                         "VALVE 2 1 Ar 1 L2 Dev ch2 0 0 0 0 N_ON\n"
-                         "MFC 1 0 N2 1 M1 MF c1\n"
-                         "NODE 1 - 0 J\n"
-                         "TELSO_CH Line1 VALVE 1\n";
+struct LiveBody { // logged in to a fake server, with the hardware synchronisation read
+    TempWorkDir dir;
+    FakeServer server;
+    std::unique_ptr<Body> body;
+    bool start(const QByteArray &text, int syncLines)
+    {
+        loadConfig(dir, "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toLatin1() + "\n" + text);
+        body = std::make_unique<Body>();
+        return server.waitForLogin() && next(syncLines).size() == syncLines;
+    }
+    QStringList next(int count)
+    {
+        server.waitForLines(count);
+        const QStringList got = server.lines();
+        server.clearLines();
+        return got;
+    }
+};
 
 } // namespace
 
@@ -31,67 +41,33 @@ class TestWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void statOfWholeProgram();
-    void statOfEmptyPlant();
-    void stopAll();
+    void statAndStopAll();
     void exclusiveValvesBox();
-    void menuActionDoesNothing();
 };
 
-void TestWindow::statOfWholeProgram()
+void TestWindow::statAndStopAll()
 {
-    TempWorkDir dir;
-    FakeServer server;
-    loadConfig(dir, serverLines(server) + plant);
-    Body body;
-    QVERIFY(server.waitForLogin());
-    QVERIFY(server.waitForLines(8)); // the hardware synchronisation
-    server.clearLines();
+    {
+        LiveBody empty;
+        QVERIFY(empty.start("", 0));
+        empty.server.send("C>Kestrune Stat");
+        QCOMPARE(empty.next(1), QStringList{"Kestrune>C @Stat "});
+    }
 
-    server.send("Client.x>Kestrune.Nobody Stat");
-    server.send("Client.x>Kestrune Stat");
-    QVERIFY(server.waitForLines(1));
-    QCOMPARE(server.lines(), QStringList{"Kestrune>Client.x @Stat V[N2 L1,Close] V[Ar L2,Open] M[M1,0,0]"});
-}
+    LiveBody live;
+    QVERIFY(live.start(plant, 8));
+    live.body->findChild<QAction *>("actionControllTimeToOpenClose")->trigger(); // sends nothing
+    live.server.send("C>Kestrune.Nobody Stat");
+    live.server.send("C>Kestrune Stat");
+    QCOMPARE(live.next(1), QStringList{"Kestrune>C @Stat V[N2 L1,Close] V[Ar L2,Open] M[M1,0,0]"});
 
-void TestWindow::statOfEmptyPlant()
-{
-    TempWorkDir dir;
-    FakeServer server;
-    loadConfig(dir, serverLines(server));
-    Body body;
-    QVERIFY(server.waitForLogin());
-    server.send("C>Kestrune Stat");
-    QVERIFY(server.waitForLines(1));
-    QCOMPARE(server.lines(), QStringList{"Kestrune>C @Stat "});
-}
-
-void TestWindow::stopAll()
-{
-    TempWorkDir dir;
-    FakeServer server;
-    loadConfig(dir, serverLines(server) + plant);
-    Body body;
-    QVERIFY(server.waitForLogin());
-    QVERIFY(server.waitForLines(8));
-    server.clearLines();
-
-    auto *mfc = static_cast<aMFC *>(body.findNode(1, aNode::MFC));
-    mfc->setSetPointText("12");
-    QVERIFY(server.waitForLines(2));
-    server.clearLines();
-
-    QTest::mouseClick(body.findChild<QPushButton *>("StopAll"), Qt::LeftButton);
-    const QStringList expected{
-        "Kestrune.1>Dev ChOff ch1",
-        "Kestrune.Line1>System _EvNewStat Valve 0",
-        "Kestrune.2>Dev ChOn ch2",
-        "Kestrune.1>MF.c1 SetRunMode 2",
-        "Kestrune.1>MF.c1 SetValue 0",
-    };
-    QVERIFY(server.waitForLines(expected.size()));
-    QCOMPARE(server.lines(), expected);
-    QVERIFY(!body.findNode(2, aNode::Valve)->isOn());
+    static_cast<aMFC *>(live.body->findNode(1, aNode::MFC))->setSetPointText("12");
+    QCOMPARE(live.next(2).size(), 2);
+    QTest::mouseClick(live.body->findChild<QPushButton *>("StopAll"), Qt::LeftButton);
+    QCOMPARE(live.next(5), (QStringList{"Kestrune.1>Dev ChOff ch1", "Kestrune.Line1>System _EvNewStat Valve 0",
+                                        "Kestrune.2>Dev ChOn ch2", "Kestrune.1>MF.c1 SetRunMode 2",
+                                        "Kestrune.1>MF.c1 SetValue 0"}));
+    QVERIFY(!live.body->findNode(2, aNode::Valve)->isOn());
 }
 
 void TestWindow::exclusiveValvesBox()
@@ -104,32 +80,12 @@ void TestWindow::exclusiveValvesBox()
     v2->vOpen();
     QVERIFY(!body.exclusiveBox()->isVisible());
     v1->vOpen();
-    QVERIFY(v1->isOn());
-    QVERIFY(!v2->isOn());
-    QVERIFY(body.exclusiveBox()->isVisible());
-    QVERIFY(!body.exclusiveBox()->isModal());
-    QCOMPARE(body.exclusiveBox()->windowTitle(), QString("Exclusive Valves"));
-    QCOMPARE(body.exclusiveBox()->text(), QString("To open the exclusively controlled valves, change Settings."));
-    // Shown again while shown: still the one box.
-    v2->vOpen();
+    QVERIFY(v1->isOn() && !v2->isOn());
+    QVERIFY(body.exclusiveBox()->isVisible() && !body.exclusiveBox()->isModal());
+    QCOMPARE(body.exclusiveBox()->windowTitle() + ": " + body.exclusiveBox()->text(),
+             QString("Exclusive Valves: To open the exclusively controlled valves, change Settings."));
+    v2->vOpen(); // shown again while shown: still the one box
     QCOMPARE(body.findChildren<QMessageBox *>().size() + (body.exclusiveBox()->parent() ? 0 : 1), 1);
-}
-
-void TestWindow::menuActionDoesNothing()
-{
-    TempWorkDir dir;
-    FakeServer server;
-    loadConfig(dir, serverLines(server) + plant);
-    Body body;
-    QVERIFY(server.waitForLogin());
-    QVERIFY(server.waitForLines(8));
-    server.clearLines();
-    MessageCapture capture;
-    body.findChild<QAction *>("actionControllTimeToOpenClose")->trigger();
-    QCOMPARE(capture.messages(), QStringList{"aaa"});
-    server.send("C>Kestrune Stat");
-    QVERIFY(server.waitForLines(1));
-    QCOMPARE(server.lines().size(), 1); // only the answer to Stat
 }
 
 QTEST_MAIN(TestWindow)

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QStringList>
 
+class RemoteAccess;
 class Telso;
 class TickTimer;
 
@@ -60,6 +61,8 @@ public:
 
     bool stat = true;
     Telso *telso = nullptr;
+    // Asked before a request changes the plant; none lets every request through.
+    RemoteAccess *access = nullptr;
     QStringList busNames;
     QString hwNode;
     QString channel;
@@ -103,4 +106,7 @@ private slots:
 
 private:
     Q_DISABLE_COPY(aNode)
+
+    // False when access refuses msg; the refusal is then answered.
+    bool mayChange(const TMsg &msg);
 };

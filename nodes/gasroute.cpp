@@ -4,6 +4,7 @@
 
 #include "bus/telso.h"
 #include "mfc/amfc.h"
+#include "nodes/remoteaccess.h"
 #include "valves/avalve.h"
 
 // Requests that name one of our bus names are ours; the others are for
@@ -11,6 +12,17 @@
 static bool isFor(const aNode *node, const TMsg &msg)
 {
     return node->busNames.contains(msg.toSub);
+}
+
+bool aNode::mayChange(const TMsg &msg)
+{
+    if (!access)
+        return true;
+    const QString refusal = access->admit(msg);
+    if (refusal.isEmpty())
+        return true;
+    telso->reply(msg, refusal);
+    return false;
 }
 
 bool aNode::findGasPath(const QString &gas, aNode *n, QList<aNode *> &route)
@@ -128,7 +140,7 @@ void aNode::setPurgeTree(aNode *n, double magnification)
 
 void aNode::AskSetNewGas(const TMsg &msg)
 {
-    if (!isFor(this, msg))
+    if (!isFor(this, msg) || !mayChange(msg))
         return;
     if (msg.paramList.size() < 2) {
         telso->reply(msg, QStringLiteral("Er:Less parameters"));
@@ -159,7 +171,7 @@ void aNode::AskGetNowGas(const TMsg &msg)
 
 void aNode::AskSetPurge(const TMsg &msg)
 {
-    if (!isFor(this, msg))
+    if (!isFor(this, msg) || !mayChange(msg))
         return;
     if (msg.paramList.isEmpty()) {
         telso->reply(msg, QStringLiteral("Er:Less parameters"));

@@ -77,6 +77,7 @@ Body::Body()
     }
 
     record();
+    setupRemoteControl();
 
     // The link's state stays in view; passing messages take the rest of the bar.
     linkLabel = new QLabel;

@@ -21,6 +21,7 @@ class GView;
 class QGridLayout;
 class QLabel;
 class QMessageBox;
+class RemoteAccess;
 class Telso;
 
 // The program's only main window: builds the plant from the configuration,
@@ -39,6 +40,7 @@ public:
     Telso *busClient() const { return bus; }
     GView *diagram() const { return display; }
     QMessageBox *exclusiveBox() const { return exclusiveMsg; }
+    RemoteAccess *remoteAccess() const { return access; }
     // Today's record file, as record() names it.
     QString recordFileName(const QDate &date) const;
     // The state of the link to the message server, as the status bar shows it.
@@ -61,6 +63,8 @@ public slots:
     void Exit();
     void showLinkState();
     void commandNotSent();
+    void showRemoteControl();
+    void showRefusals();
 
 private:
     Q_DISABLE_COPY(Body)
@@ -73,6 +77,7 @@ private:
     };
 
     void setupDiagram();
+    void setupRemoteControl();
     void makeValves();
     void setExclusiveGroups();
     void setConditionsToOpen();
@@ -119,6 +124,9 @@ private:
     QPen textPen;
     bool mutedDrawing = false;
     QLabel *linkLabel = nullptr;
+    RemoteAccess *access = nullptr;
+    QLabel *remoteLabel = nullptr;
+    QLabel *refusedLabel = nullptr;
 
     QGridLayout *panelGrid = nullptr;
 

@@ -2,6 +2,7 @@
 
 #include "config/config.h"
 #include "config/numbers.h"
+#include "nodes/remoteaccess.h"
 
 #include <QRegularExpression>
 
@@ -86,6 +87,7 @@ PlantCheck::PlantCheck(const Config &cfg) : cfg(cfg)
     checkTimes(QStringLiteral("TIME_TO_OPEN"));
     checkTimes(QStringLiteral("TIME_TO_CLOSE"));
     checkBusNames();
+    checkRemoteAccess();
     checkUnknownKeys();
 }
 
@@ -414,6 +416,39 @@ void PlantCheck::checkBusNames()
     }
 }
 
+void PlantCheck::checkRemoteAccess()
+{
+    // Bus names that reach a node, as the plant building gives them.
+    QSet<QString> busNames;
+    for (const ConfigEntry &e : entries(QStringLiteral("TELSO_CH"))) {
+        QString name, type, number;
+        takeItem(takeItem(takeItem(e.rest, name), type), number);
+        if (!name.isEmpty() && typeCode(type) != 3 && find(toInt32(number), typeCode(type)) >= 0)
+            busNames.insert(name);
+    }
+
+    for (const ConfigEntry &e : entries(QStringLiteral("REMOTE_CLIENTS"))) {
+        const QStringList items = RemoteAccess::ruleItems(e.rest);
+        if (items.isEmpty())
+            report(e, QStringLiteral("REMOTE_CLIENTS names no client; this entry allows nobody"));
+        for (const QString &item : items) {
+            const RemoteAccess::Rule rule = RemoteAccess::parseRule(item);
+            if (!RemoteAccess::validClientName(rule.client))
+                report(e, QStringLiteral("REMOTE_CLIENTS: \"%1\" is not a client name; it allows nobody").arg(item));
+            else if (rule.perLine && !busNames.contains(rule.line))
+                report(e, QStringLiteral("REMOTE_CLIENTS: \"%1\" names no bus name \"%2\"; it allows nothing")
+                              .arg(item, rule.line));
+        }
+    }
+
+    for (const ConfigEntry &e : entries(QStringLiteral("REMOTE_CONTROL"))) {
+        const QString v = e.value.toUpper();
+        if (v != QLatin1String("ON") && v != QLatin1String("OFF"))
+            report(e, QStringLiteral("REMOTE_CONTROL: \"%1\" is neither ON nor OFF; the panel starts in local control")
+                          .arg(e.value));
+    }
+}
+
 void PlantCheck::checkUnknownKeys()
 {
     static const QSet<QString> known{
@@ -424,6 +459,7 @@ void PlantCheck::checkUnknownKeys()
         QStringLiteral("NODE"),          QStringLiteral("CONNECT"),         QStringLiteral("TELSO_CH"),
         QStringLiteral("EXCLUSIVE"),     QStringLiteral("COND_TO_OPEN"),    QStringLiteral("COND_TO_CLOSE"),
         QStringLiteral("TIME_TO_OPEN"),  QStringLiteral("TIME_TO_CLOSE"),
+        QStringLiteral("REMOTE_CLIENTS"), QStringLiteral("REMOTE_CONTROL"),
     };
     for (const ConfigEntry &e : cfg.allEntries()) {
         if (!e.file.isEmpty() && !known.contains(e.key))

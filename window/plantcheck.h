@@ -51,6 +51,7 @@ private:
     void checkConnections();
     void checkTimes(const QString &key);
     void checkBusNames();
+    void checkRemoteAccess();
     void checkUnknownKeys();
 
     const Config &cfg;

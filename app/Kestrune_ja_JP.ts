@@ -12,6 +12,18 @@
         <translation>排他制御されているバルブです。同時に開くには設定ファイルを変更する必要があります。</translation>
     </message>
     <message>
+        <source>Remote control on</source>
+        <translation>リモート制御 オン</translation>
+    </message>
+    <message>
+        <source>Remote control off</source>
+        <translation>リモート制御 オフ（ローカル制御）</translation>
+    </message>
+    <message>
+        <source>Refused requests: %1</source>
+        <translation>拒否した要求: %1 件</translation>
+    </message>
+    <message>
         <source>Connecting to %1...</source>
         <translation>%1 に接続しています...</translation>
     </message>
@@ -111,6 +123,18 @@
     <message>
         <source>Valve Settings</source>
         <translation>バルブ設定</translation>
+    </message>
+    <message>
+        <source>Control</source>
+        <translation>制御</translation>
+    </message>
+    <message>
+        <source>Remote control</source>
+        <translation>リモート制御</translation>
+    </message>
+    <message>
+        <source>Off: requests from other bus clients that change the plant are refused</source>
+        <translation>オフ: 他のバスクライアントからのプラントを変更する要求を拒否します</translation>
     </message>
 </context>
 <context>

@@ -46,6 +46,7 @@ void TestPlantCheck::problems_data()
     QTest::newRow("clean") << v12 + "MFC 1 0 N2 1 M Dev\nMFC 2 1 N2 1 DUMMY\nNODE 1 - 0 J\nCONNECT VALVE 1 NODE 1\n"
                                     "CONNECT NODE 1 MFC 1\nTELSO_CH Line1 MFC 1\nEXCLUSIVE 1 2\nCOND_TO_OPEN V2 1 off\n"
                                     "TIME_TO_OPEN valve 1 1.5\nTELSO_PORT 0x17A9\nTELSO_RECONNECT 0.5\n"
+                                    "REMOTE_CLIENTS Op Op@Line1\nREMOTE_CONTROL off\n"
                            << QStringList{};
     QTest::newRow("places across includes")
         << "TELSO_PORT x\nINCLUDE part.cfg\nVALVE 1 0 N2 1 L Dev ch1\nINCLUDE plant.cfg\n"
@@ -60,6 +61,14 @@ void TestPlantCheck::problems_data()
     QTest::newRow("condition target missing stops later entries")
         << v12 + "COND_TO_OPEN 9 1 ON\nCOND_TO_OPEN 1 2 ON\nCOND_TO_OPEN 2 1 ON\n"
         << QStringList{"plant.cfg:3: COND_TO_OPEN: no VALVE 9; this and the 2 later COND_TO_OPEN entries are ignored"};
+    QTest::newRow("remote clients and control")
+        << v12 + "TELSO_CH Ghost VALVE 9\nREMOTE_CLIENTS Op Op@Ghost a.b @L\nREMOTE_CLIENTS\nREMOTE_CONTROL 1\n"
+        << QStringList{"plant.cfg:3: TELSO_CH Ghost: no VALVE 9; the name is given to no node",
+                       "plant.cfg:4: REMOTE_CLIENTS: \"Op@Ghost\" names no bus name \"Ghost\"; it allows nothing",
+                       "plant.cfg:4: REMOTE_CLIENTS: \"a.b\" is not a client name; it allows nobody",
+                       "plant.cfg:4: REMOTE_CLIENTS: \"@L\" is not a client name; it allows nobody",
+                       "plant.cfg:5: REMOTE_CLIENTS names no client; this entry allows nobody",
+                       "plant.cfg:6: REMOTE_CONTROL: \"1\" is neither ON nor OFF; the panel starts in local control"};
     QTest::newRow("unknown key") << "VALVES 1 0 N2\n"
                                  << QStringList{"plant.cfg:1: unknown key \"VALVES\"; the entry is not used"};
 }

@@ -1,4 +1,5 @@
 #include "mfc/amfc.h"
+#include "nodes/remoteaccess.h"
 #include "support/nodebus.h"
 #include "valves/avalve.h"
 
@@ -58,6 +59,8 @@ class TestRouting : public QObject
 private slots:
     void requests_data();
     void requests();
+    void access_data();
+    void access();
 };
 
 void TestRouting::requests_data()
@@ -135,6 +138,69 @@ void TestRouting::requests()
     QStringList seen = plant.bus.settle({request});
     seen.removeIf([](const QString &line) { return line.contains(QLatin1String(">System _Ev")); });
     QCOMPARE(seen, lines);
+}
+
+void TestRouting::access_data()
+{
+    QTest::addColumn<QStringList>("clients"); // REMOTE_CLIENTS entries; none: the key is absent
+    QTest::addColumn<bool>("remote");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("switched"); // lines beside the reply went out
+
+    using L = QStringList;
+    const QString set = ">Kestrune.Line1 SetNewGas N2 5", purge = ">Kestrune.M1 SetPurge 2";
+    const QString ok = "Kestrune.Line1>%1 Ok: 5", denied = "Kestrune.Line1>%1 Er:not allowed";
+    const QString off = "Kestrune.Line1>Op.p Er:remote control is off";
+    QTest::newRow("no key: everyone") << L{} << true << "X.p" + set << ok.arg("X.p") << true;
+    QTest::newRow("listed, any sub-name") << L{"Op Recipe"} << true << "Recipe.a.b" + set << ok.arg("Recipe.a.b") << true;
+    QTest::newRow("every entry counts; no sub-name") << L{"X", "Op"} << true << "Op" + set << ok.arg("Op") << true;
+    QTest::newRow("not listed") << L{"Op"} << true << "X.p" + set << denied.arg("X.p") << false;
+    QTest::newRow("SetGas, name in other letters")
+        << L{"Op"} << true << "op.p>Kestrune.Line1 SetGas N2 5" << denied.arg("op.p") << false;
+    QTest::newRow("key without names: nobody") << L{""} << true << "Op.p" + set << denied.arg("Op.p") << false;
+    QTest::newRow("a sender's whole name is no client name")
+        << L{"Op.p"} << true << "Op.p" + set << denied.arg("Op.p") << false;
+    QTest::newRow("per line: other line") << L{"Op@M1"} << true << "Op.p" + set << denied.arg("Op.p") << false;
+    QTest::newRow("per line: its line") << L{"Op@M1"} << true << "Op.p" + purge << "Kestrune.M1>Op.p Ok:" << true;
+    QTest::newRow("local control") << L{} << false << "Op.p" + set << off << false;
+    QTest::newRow("local control, purge")
+        << L{"Op"} << false << "Op.p" + purge << "Kestrune.M1>Op.p Er:remote control is off" << false;
+    QTest::newRow("not listed, local control") << L{"Op"} << false << "X.p" + set << denied.arg("X.p") << false;
+    QTest::newRow("reading stays open")
+        << L{"Op"} << false << "X.p>Kestrune.Line1 GetNowGas" << "Kestrune.Line1>X.p @GetNowGas 1 N2 1 Ar" << false;
+}
+
+void TestRouting::access()
+{
+    QFETCH(QStringList, clients);
+    QFETCH(bool, remote);
+    QFETCH(QString, request);
+    QFETCH(QString, reply);
+    QFETCH(bool, switched);
+
+    Plant plant;
+    RemoteAccess gate(clients, remote);
+    for (const auto &n : plant.owned)
+        n->access = &gate;
+    QSignalSpy refused(&gate, &RemoteAccess::refused);
+    QVERIFY(plant.bus.login());
+    const QStringList seen = plant.bus.settle({request});
+    QVERIFY2(seen.contains(reply), qPrintable(seen.join('\n')));
+    QCOMPARE(seen.size() > 1, switched);
+
+    // A refusal names its sender, its request and its reason in the log and the signal.
+    const bool isRefusal = reply.contains(" Er:");
+    QCOMPARE(gate.refusedCount(), isRefusal ? 1 : 0);
+    QCOMPARE(refused.size(), gate.refusedCount());
+    if (isRefusal) {
+        TMsg msg;
+        msg.parse(request);
+        const QString reason = reply.section(" Er:", 1);
+        QCOMPARE(refused.first(), (QVariantList{msg.from, msg.cmd + ' ' + msg.params, reason}));
+        QVERIFY(plant.bus.dir.read("log.log").trimmed().endsWith(
+            QString("Refused request from [%1] to [%2] : %3 %4 : %5").arg(msg.from, msg.toSub, msg.cmd, msg.params, reason).toUtf8()));
+    }
 }
 
 QTEST_MAIN(TestRouting)

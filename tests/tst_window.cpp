@@ -1,5 +1,6 @@
 #include "mfc/amfc.h"
 #include "nodes/anode.h"
+#include "nodes/remoteaccess.h"
 #include "support/configtext.h"
 #include "support/fakeserver.h"
 #include "support/tempworkdir.h"
@@ -43,6 +44,7 @@ class TestWindow : public QObject
 private slots:
     void statAndStopAll();
     void exclusiveValvesBox();
+    void localControlSwitch();
 };
 
 void TestWindow::statAndStopAll()
@@ -86,6 +88,39 @@ void TestWindow::exclusiveValvesBox()
              QString("Exclusive Valves: To open the exclusively controlled valves, change Settings."));
     v2->vOpen(); // shown again while shown: still the one box
     QCOMPARE(body.findChildren<QMessageBox *>().size() + (body.exclusiveBox()->parent() ? 0 : 1), 1);
+}
+
+// Local control refuses other clients' changes, never the operator's own.
+void TestWindow::localControlSwitch()
+{
+    LiveBody live;
+    QVERIFY(live.start(plant + "REMOTE_CONTROL off\n", 8));
+    auto *action = live.body->findChild<QAction *>("actionRemoteControl");
+    const auto statusTexts = [&] {
+        QStringList texts;
+        for (QLabel *label : live.body->statusBar()->findChildren<QLabel *>())
+            texts << (label->isVisible() ? label->text() : QString());
+        return texts;
+    };
+    QVERIFY(!action->isChecked() && statusTexts().contains("Remote control off"));
+
+    live.server.send("C.p>Kestrune.Line1 SetNewGas N2 5");
+    live.server.send("C.p>Kestrune.Line1 GetNowGas");
+    QCOMPARE(live.next(2), (QStringList{"Kestrune.Line1>C.p Er:remote control is off",
+                                        "Kestrune.Line1>C.p @GetNowGas 0 N2"}));
+    QVERIFY(statusTexts().contains("Refused requests: 1"));
+    QTest::mouseClick(live.body->findNode(1, aNode::Valve)->findChild<QPushButton *>("B"), Qt::LeftButton);
+    QCOMPARE(live.next(2).first(), "Kestrune.1>Dev ChOn ch1");
+
+    live.body->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(live.body.get()));
+    QTest::keyClick(live.body.get(), Qt::Key_R, Qt::ControlModifier);
+    QVERIFY(action->isChecked() && live.body->remoteAccess()->remoteControl());
+    QVERIFY(statusTexts().contains("Remote control on"));
+    live.server.send("C.p>Kestrune.Line1 SetNewGas N2 0");
+    QCOMPARE(live.next(3).last(), "Kestrune.Line1>C.p Ok: 0");
+    action->trigger();
+    QVERIFY(!live.body->remoteAccess()->remoteControl() && statusTexts().contains("Remote control off"));
 }
 
 QTEST_MAIN(TestWindow)

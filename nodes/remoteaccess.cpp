@@ -68,8 +68,8 @@ bool RemoteAccess::validClientName(const QString &name)
     if (name.isEmpty())
         return false;
     for (const QChar c : name) {
-        if (!c.isPrint() || c.isSpace() || c == QLatin1Char('.') || c == QLatin1Char('>') || c == QLatin1Char('@')
-            || c == QLatin1Char('"'))
+        if (!c.isPrint() || c.isSpace() || c == QLatin1Char('.') || c == QLatin1Char('>') || c == QLatin1Char('@') ||
+            c == QLatin1Char('"'))
             return false;
     }
     return true;

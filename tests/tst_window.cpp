@@ -106,8 +106,8 @@ void TestWindow::localControlSwitch()
 
     live.server.send("C.p>Kestrune.Line1 SetNewGas N2 5");
     live.server.send("C.p>Kestrune.Line1 GetNowGas");
-    QCOMPARE(live.next(2), (QStringList{"Kestrune.Line1>C.p Er:remote control is off",
-                                        "Kestrune.Line1>C.p @GetNowGas 0 N2"}));
+    QCOMPARE(live.next(2),
+             (QStringList{"Kestrune.Line1>C.p Er:remote control is off", "Kestrune.Line1>C.p @GetNowGas 0 N2"}));
     QVERIFY(statusTexts().contains("Refused requests: 1"));
     QTest::mouseClick(live.body->findNode(1, aNode::Valve)->findChild<QPushButton *>("B"), Qt::LeftButton);
     QCOMPARE(live.next(2).first(), "Kestrune.1>Dev ChOn ch1");

@@ -11,10 +11,9 @@
 
 void Body::setupRemoteControl()
 {
-    access = new RemoteAccess(config.entries(QStringLiteral("REMOTE_CLIENTS")),
-                              RemoteAccess::remoteAtStart(config.value(QStringLiteral("REMOTE_CONTROL"),
-                                                                       QStringLiteral("ON"))),
-                              this);
+    access = new RemoteAccess(
+        config.entries(QStringLiteral("REMOTE_CLIENTS")),
+        RemoteAccess::remoteAtStart(config.value(QStringLiteral("REMOTE_CONTROL"), QStringLiteral("ON"))), this);
     for (aNode *node : std::as_const(nodes))
         node->access = access;
 

@@ -19,8 +19,10 @@ class aNode;
 struct CondTerm;
 class GView;
 class QGridLayout;
+class QHelpEvent;
 class QLabel;
 class QMessageBox;
+class StopReport;
 class Telso;
 
 // The program's only main window: builds the plant from the configuration,
@@ -61,6 +63,7 @@ public slots:
     void Exit();
     void showLinkState();
     void commandNotSent();
+    void showDiagramToolTip(QHelpEvent *e);
 
 private:
     Q_DISABLE_COPY(Body)
@@ -90,6 +93,9 @@ private:
     void drawFittedText(QPainter *p, const QRectF &box, int flags, const QString &text);
     void drawPipe(QPainter *p, aNode *up, aNode *down, QList<Segment> &segments);
     void drawDisconnected(QPainter *p, int wd, int ht);
+    void drawMark(QPainter *p, const QRect &figure);
+    // Nodes whose figure holds the pixel, by the mapping of the last paint.
+    QList<aNode *> nodesAt(const QPointF &pixel) const;
     // pen as drawn now: greyed while the link is down.
     QPen shown(const QPen &pen) const;
 
@@ -119,6 +125,7 @@ private:
     QPen textPen;
     bool mutedDrawing = false;
     QLabel *linkLabel = nullptr;
+    StopReport *stopReport = nullptr;
 
     QGridLayout *panelGrid = nullptr;
 

@@ -21,19 +21,18 @@ struct Device
 Device device(const QString &kind)
 {
     if (kind == QLatin1String("valve"))
-        return {[](Telso *t) {
-                    return new aValve("V3", 0, "N2", 1, "Line1", "Dev1", "ch3", 10, 20, 30, 40, t, QString());
-                },
-                [](aNode *n) { static_cast<aValve *>(n)->vOpen(); },
-                {"Dev1>Kestrune.V3 @IsOn ch3 0"},
-                "Kestrune.V3>Dev1 IsOn ch3",
-                "Dev1>Kestrune _ChangedIsOn ch3 1",
-                "Dev1>Kestrune _ChangedIsOn ch3 0",
-                "Dev1>Kestrune.V3 @IsOn ch3 1",
-                "Dev1>Kestrune.V3 @IsOn ch3 0",
-                "V[N2 Line1,Open]",
-                "V[N2 Line1,Close]",
-                "V[N2 Line1,Open]"};
+        return {
+            [](Telso *t) { return new aValve("V3", 0, "N2", 1, "Line1", "Dev1", "ch3", 10, 20, 30, 40, t, QString()); },
+            [](aNode *n) { static_cast<aValve *>(n)->vOpen(); },
+            {"Dev1>Kestrune.V3 @IsOn ch3 0"},
+            "Kestrune.V3>Dev1 IsOn ch3",
+            "Dev1>Kestrune _ChangedIsOn ch3 1",
+            "Dev1>Kestrune _ChangedIsOn ch3 0",
+            "Dev1>Kestrune.V3 @IsOn ch3 1",
+            "Dev1>Kestrune.V3 @IsOn ch3 0",
+            "V[N2 Line1,Open]",
+            "V[N2 Line1,Close]",
+            "V[N2 Line1,Open]"};
     return {[](Telso *t) { return new aMFC("3", 0, "N2", 1, "MFC1", "Dev1", "ch1", 0, 0, 1, 1, 0, 0, t); },
             [](aNode *n) { static_cast<aMFC *>(n)->setSetPointText("20"); },
             {"Dev1.ch1>Kestrune.3 @GetValue 0", "Dev1.ch1>Kestrune.3 @GetSettingValue 0"},
@@ -87,8 +86,8 @@ void TestConfirm::rules_data()
          DeviceWatch::NoMark, "false", "other", true);
     rows("timed out", {"command", "read-back", "expire"}, DeviceWatch::NoAnswer, "false", "unconfirmed", true);
     rows("link lost before the answer", {"command", "drop"}, DeviceWatch::NoMark, "false", "unconfirmed", false);
-    rows("silent at login, then heard", {"silent sync", "expire", "agree reply"}, DeviceWatch::NoMark, "",
-         "commanded", false);
+    rows("silent at login, then heard", {"silent sync", "expire", "agree reply"}, DeviceWatch::NoMark, "", "commanded",
+         false);
 }
 
 void TestConfirm::rules()

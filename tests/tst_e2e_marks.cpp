@@ -121,10 +121,12 @@ private:
         const qsizetype before = client.lines().size();
         client.send(request);
         QString answer;
-        const bool answered = QTest::qWaitFor([&] {
-            const QStringList got = client.lines().mid(before).filter(">" + to + " ");
-            return !got.isEmpty() && !(answer = got.first()).isEmpty();
-        }, 10000);
+        const bool answered = QTest::qWaitFor(
+            [&] {
+                const QStringList got = client.lines().mid(before).filter(">" + to + " ");
+                return !got.isEmpty() && !(answer = got.first()).isEmpty();
+            },
+            10000);
         return answered ? answer : QStringLiteral("<no answer>");
     }
 

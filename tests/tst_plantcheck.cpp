@@ -46,6 +46,7 @@ void TestPlantCheck::problems_data()
     QTest::newRow("clean") << v12 + "MFC 1 0 N2 1 M Dev\nMFC 2 1 N2 1 DUMMY\nNODE 1 - 0 J\nCONNECT VALVE 1 NODE 1\n"
                                     "CONNECT NODE 1 MFC 1\nTELSO_CH Line1 MFC 1\nEXCLUSIVE 1 2\nCOND_TO_OPEN V2 1 off\n"
                                     "TIME_TO_OPEN valve 1 1.5\nTELSO_PORT 0x17A9\nTELSO_RECONNECT 0.5\n"
+                                    "CONFIRM_TIMEOUT 2.5\nDEVICE_POLL 0\n"
                            << QStringList{};
     QTest::newRow("places across includes")
         << "TELSO_PORT x\nINCLUDE part.cfg\nVALVE 1 0 N2 1 L Dev ch1\nINCLUDE plant.cfg\n"
@@ -60,6 +61,11 @@ void TestPlantCheck::problems_data()
     QTest::newRow("condition target missing stops later entries")
         << v12 + "COND_TO_OPEN 9 1 ON\nCOND_TO_OPEN 1 2 ON\nCOND_TO_OPEN 2 1 ON\n"
         << QStringList{"plant.cfg:3: COND_TO_OPEN: no VALVE 9; this and the 2 later COND_TO_OPEN entries are ignored"};
+    QTest::newRow("watch times") << "CONFIRM_TIMEOUT 0\nDEVICE_POLL 1,5\n"
+                                 << QStringList{"plant.cfg:1: CONFIRM_TIMEOUT: \"0\" is not a positive number; 5 "
+                                                "seconds are used",
+                                                "plant.cfg:2: DEVICE_POLL: \"1,5\" is not a number of seconds; the "
+                                                "devices are not polled"};
     QTest::newRow("unknown key") << "VALVES 1 0 N2\n"
                                  << QStringList{"plant.cfg:1: unknown key \"VALVES\"; the entry is not used"};
 }

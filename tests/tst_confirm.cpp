@@ -8,43 +8,26 @@
 
 namespace {
 
-// How one kind of node is commanded and what its device may say back.
-struct Device
+// A kind of node: its device's event and reply (%1 the value: the commanded one or another), its read-back, the
+// values, and its status text when it shows the commanded value, the other one, or no report since the command.
+struct Kind
 {
-    std::function<aNode *(Telso *)> make;
-    std::function<void(aNode *)> command;
-    QStringList syncAnswers;
-    QString readBack, agreeEvent, otherEvent, agreeReply, otherReply;
-    QString shownCommanded, shownOther, shownUnconfirmed; // statusText afterwards
+    QString event, reply, readBack, agree, other;
+    QStringList shown;
 };
 
-Device device(const QString &kind)
-{
-    if (kind == QLatin1String("valve"))
-        return {
-            [](Telso *t) { return new aValve("V3", 0, "N2", 1, "Line1", "Dev1", "ch3", 10, 20, 30, 40, t, QString()); },
-            [](aNode *n) { static_cast<aValve *>(n)->vOpen(); },
-            {"Dev1>Kestrune.V3 @IsOn ch3 0"},
-            "Kestrune.V3>Dev1 IsOn ch3",
-            "Dev1>Kestrune _ChangedIsOn ch3 1",
-            "Dev1>Kestrune _ChangedIsOn ch3 0",
-            "Dev1>Kestrune.V3 @IsOn ch3 1",
-            "Dev1>Kestrune.V3 @IsOn ch3 0",
-            "V[N2 Line1,Open]",
-            "V[N2 Line1,Close]",
-            "V[N2 Line1,Open]"};
-    return {[](Telso *t) { return new aMFC("3", 0, "N2", 1, "MFC1", "Dev1", "ch1", 0, 0, 1, 1, 0, 0, t); },
-            [](aNode *n) { static_cast<aMFC *>(n)->setSetPointText("20"); },
-            {"Dev1.ch1>Kestrune.3 @GetValue 0", "Dev1.ch1>Kestrune.3 @GetSettingValue 0"},
-            "Kestrune.3>Dev1.ch1 GetSettingValue",
-            "Dev1.ch1>Kestrune _ChangedSettingValue 20",
-            "Dev1.ch1>Kestrune _ChangedSettingValue 5",
-            "Dev1.ch1>Kestrune.3 @GetSettingValue 20",
-            "Dev1.ch1>Kestrune.3 @GetSettingValue 5",
-            "M[MFC1,20,0]",
-            "M[MFC1,5,0]",
-            "M[MFC1,0,0]"};
-}
+const Kind valveKind{"Dev1>Kestrune _ChangedIsOn ch3 %1",
+                     "Dev1>Kestrune.V3 @IsOn ch3 %1",
+                     "Kestrune.V3>Dev1 IsOn ch3",
+                     "1",
+                     "0",
+                     {"V[N2 L1,Open]", "V[N2 L1,Close]", "V[N2 L1,Open]"}};
+const Kind mfcKind{"Dev1.ch1>Kestrune _ChangedSettingValue %1",
+                   "Dev1.ch1>Kestrune.3 @GetSettingValue %1",
+                   "Kestrune.3>Dev1.ch1 GetSettingValue",
+                   "20",
+                   "5",
+                   {"M[M1,20,0]", "M[M1,5,0]", "M[M1,5,0]"}};
 
 } // namespace
 
@@ -55,81 +38,77 @@ class TestConfirm : public QObject
 private slots:
     void rules_data();
     void rules();
-    void settings_data();
-    void settings();
 };
 
 void TestConfirm::rules_data()
 {
-    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("valve");
     QTest::addColumn<QStringList>("script");
     QTest::addColumn<int>("mark");
-    QTest::addColumn<QString>("settled"); // confirmationSettled() values, "" for none
-    QTest::addColumn<QString>("shown");   // commanded, other or unconfirmed
+    QTest::addColumn<QString>("settled"); // confirmationSettled() values
+    QTest::addColumn<int>("shown");       // commanded, other or unconfirmed
     QTest::addColumn<bool>("readBack");   // whether the read-back was asked (or tried)
 
-    using L = QStringList;
-    const auto rows = [](const char *tag, const L &script, int mark, const char *settled, const char *shown,
+    enum { commanded, other, unconfirmed };
+    const auto rows = [](const char *tag, const QStringList &script, int mark, const char *settled, int shown,
                          bool readBack) {
-        for (const char *kind : {"valve", "mfc"})
-            QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(kind, tag)))
-                << kind << script << mark << settled << shown << readBack;
+        for (const bool valve : {true, false})
+            QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(valve ? "valve" : "mfc", tag)))
+                << valve << script << mark << settled << shown << readBack;
     };
-    rows("confirmed by event", {"command", "agree event"}, DeviceWatch::NoMark, "true", "commanded", false);
-    rows("confirmed by read-back", {"command", "read-back", "agree reply"}, DeviceWatch::NoMark, "true", "commanded",
+    rows("confirmed by event", {"command", "agree event"}, DeviceWatch::NoMark, "true", commanded, false);
+    rows("confirmed by read-back", {"command", "read-back", "agree reply"}, DeviceWatch::NoMark, "true", commanded,
          true);
     // An event may still be on its way from before the command.
     rows("earlier event, then read-back", {"command", "other event", "read-back", "agree reply"}, DeviceWatch::NoMark,
-         "true", "commanded", true);
-    rows("contradicted", {"command", "read-back", "other reply"}, DeviceWatch::Mismatch, "false", "other", true);
+         "true", commanded, true);
+    rows("contradicted", {"command", "read-back", "other reply"}, DeviceWatch::Mismatch, "false", other, true);
     rows("contradiction cleared by a report that agrees", {"command", "read-back", "other reply", "other event"},
-         DeviceWatch::NoMark, "false", "other", true);
-    rows("timed out", {"command", "read-back", "expire"}, DeviceWatch::NoAnswer, "false", "unconfirmed", true);
-    rows("link lost before the answer", {"command", "drop"}, DeviceWatch::NoMark, "false", "unconfirmed", false);
-    rows("silent at login, then heard", {"silent sync", "expire", "agree reply"}, DeviceWatch::NoMark, "", "commanded",
-         false);
+         DeviceWatch::NoMark, "false", other, true);
+    rows("timed out", {"command", "read-back", "expire"}, DeviceWatch::NoAnswer, "false", unconfirmed, true);
+    rows("link lost before the answer", {"command", "drop"}, DeviceWatch::NoMark, "false", unconfirmed, false);
+    rows("silent at login, then heard", {"silent", "expire", "agree reply"}, DeviceWatch::NoMark, "", commanded, false);
 }
 
 void TestConfirm::rules()
 {
-    QFETCH(QString, kind);
+    QFETCH(bool, valve);
     QFETCH(QStringList, script);
     QFETCH(int, mark);
     QFETCH(QString, settled);
-    QFETCH(QString, shown);
+    QFETCH(int, shown);
     QFETCH(bool, readBack);
 
-    const Device d = device(kind);
+    const Kind &k = valve ? valveKind : mfcKind;
     MessageCapture capture;
     NodeBus bus;
-    std::unique_ptr<aNode> node(d.make(&bus.telso));
+    std::unique_ptr<aNode> node(
+        valve ? static_cast<aNode *>(new aValve("V3", 0, "N2", 1, "L1", "Dev1", "ch3", 0, 0, 1, 1, &bus.telso, ""))
+              : new aMFC("3", 0, "N2", 1, "M1", "Dev1", "ch1", 0, 0, 1, 1, 0, 0, &bus.telso));
     node->setWatchTimes(1000, 0);
     QVERIFY(bus.login());
-    if (script.first() != QLatin1String("silent sync"))
-        bus.settle(d.syncAnswers);
+    if (script.first() != "silent")
+        bus.settle({k.reply.arg(k.other)});
     QSignalSpy settles(node.get(), &aNode::confirmationSettled);
     const auto asked = [&] {
-        return bus.server.lines().contains(d.readBack) ||
-               capture.contains("not logged in to the server, line dropped: " + d.readBack);
+        return bus.server.lines().contains(k.readBack) ||
+               capture.contains("not logged in to the server, line dropped: " + k.readBack);
     };
 
     for (const QString &step : std::as_const(script)) {
-        if (step == QLatin1String("command")) {
-            d.command(node.get());
-        } else if (step == QLatin1String("read-back")) {
+        if (step == "command" && valve)
+            static_cast<aValve *>(node.get())->vOpen();
+        else if (step == "command")
+            static_cast<aMFC *>(node.get())->setSetPointText("20");
+        else if (step == "read-back")
             QTRY_VERIFY_WITH_TIMEOUT(asked(), 5000);
-        } else if (step == QLatin1String("expire")) {
+        else if (step == "expire")
             QTRY_COMPARE_WITH_TIMEOUT(node->mark(), DeviceWatch::NoAnswer, 5000);
-        } else if (step == QLatin1String("drop")) {
+        else if (step == "drop")
             bus.server.disconnectClient();
-            QTRY_VERIFY_WITH_TIMEOUT(!bus.telso.isLoggedIn(), 5000);
-        } else if (step != QLatin1String("silent sync")) {
-            const QMap<QString, QString> lines{{"agree event", d.agreeEvent},
-                                               {"other event", d.otherEvent},
-                                               {"agree reply", d.agreeReply},
-                                               {"other reply", d.otherReply}};
-            bus.server.send(lines.value(step));
-        }
+        else if (step != "silent")
+            bus.server.send(
+                (step.endsWith("event") ? k.event : k.reply).arg(step.startsWith("agree") ? k.agree : k.other));
     }
     const auto settledText = [&] {
         QStringList values;
@@ -143,33 +122,8 @@ void TestConfirm::rules()
     if (!readBack)
         QVERIFY(!QTest::qWaitFor([&] { return asked() || int(node->mark()) != mark; }, 1500));
     QCOMPARE(asked(), readBack);
-    QCOMPARE(node->statusText(), shown == "commanded" ? d.shownCommanded
-                                 : shown == "other"   ? d.shownOther
-                                                      : d.shownUnconfirmed);
+    QCOMPARE(node->statusText(), k.shown.at(shown));
     QCOMPARE(node->markText().isEmpty(), mark == DeviceWatch::NoMark);
-}
-
-void TestConfirm::settings_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("confirm");
-    QTest::addColumn<int>("poll");
-
-    QTest::newRow("decimals") << "0.25" << 250 << 250;
-    QTest::newRow("0: default confirmation, no poll") << "0" << 5000 << 0;
-    QTest::newRow("not a number") << "x" << 5000 << 0;
-    QTest::newRow("negative") << "-3" << 5000 << 0;
-    QTest::newRow("poll floor") << "0.01" << 10 << 100;
-    QTest::newRow("capped at a day") << "1e9" << 86400000 << 86400000;
-}
-
-void TestConfirm::settings()
-{
-    QFETCH(QString, text);
-    QFETCH(int, confirm);
-    QFETCH(int, poll);
-    QCOMPARE(DeviceWatch::confirmMsecFor(text), confirm);
-    QCOMPARE(DeviceWatch::pollMsecFor(text), poll);
 }
 
 QTEST_MAIN(TestConfirm)

@@ -34,7 +34,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(sim.start({"-c", dir.write("sim.cfg", plant)}), qPrintable(sim.errorText()));
-        loadConfig(dir, plant + "TELSO_IP 127.0.0.1\nCONFIRM_TIMEOUT 2\nDEVICE_POLL 4\nTELSO_PORT " +
+        loadConfig(dir, plant + "TELSO_IP 127.0.0.1\nCONFIRM_TIMEOUT 1.5\nDEVICE_POLL 4\nTELSO_PORT " +
                             QByteArray::number(sim.port()));
         body = std::make_unique<Body>();
         body->diagram()->setFixedSize(400, 300);
@@ -56,7 +56,6 @@ private slots:
         QCOMPARE(recordRows(), rows + 1);
         const QStringList events = client.lines().mid(lines).filter("_NewStat Valve 0");
         QCOMPARE(events, QStringList({"Kestrune.N2a>Client _NewStat Valve 0", "Kestrune.N2b>Client _NewStat Valve 0"}));
-        QCOMPARE(valve1()->mark(), DeviceWatch::NoMark);
     }
 
     void stuckValveIsMarked()
@@ -73,7 +72,6 @@ private slots:
         QTest::mouseClick(button(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(valve1()->mark() == DeviceWatch::NoMark && valve1()->isOn(), 5000);
         QCOMPARE(button()->text(), QString("Opening"));
-        QCOMPARE(diagramPixelsOf(magenta, figure1().adjusted(-7, -7, 7, 7)), 0);
     }
 
     void silentMfcIsMarked()
@@ -84,8 +82,8 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QTest::mouseClick(mfc()->findChild<QPushButton *>("UpdateSetPoint"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(mfc()->mark(), DeviceWatch::NoAnswer, 3000);
-        QVERIFY(clock.elapsed() < 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(mfc()->mark(), DeviceWatch::NoAnswer, 2500);
+        QVERIFY(clock.elapsed() < 2500);
         const auto *state = mfc()->findChild<QLabel *>("OCStat");
         QCOMPARE(state->text(), QString("Closing ?"));
         QVERIFY2(state->toolTip().startsWith("MFC1: no answer from MBox.c1 to \"SetValue 20\" since "),
@@ -117,17 +115,12 @@ private:
     // Sends a request and returns the answer addressed to its sender.
     QString ask(const QString &request)
     {
-        const QString to = request.section('>', 0, 0);
+        const QString to = ">" + request.section('>', 0, 0) + " ";
         const qsizetype before = client.lines().size();
         client.send(request);
-        QString answer;
-        const bool answered = QTest::qWaitFor(
-            [&] {
-                const QStringList got = client.lines().mid(before).filter(">" + to + " ");
-                return !got.isEmpty() && !(answer = got.first()).isEmpty();
-            },
-            10000);
-        return answered ? answer : QStringLiteral("<no answer>");
+        if (!QTest::qWaitFor([&] { return !client.lines().mid(before).filter(to).isEmpty(); }, 10000))
+            return "<no answer>";
+        return client.lines().mid(before).filter(to).first();
     }
 
     aValve *valve1() const { return static_cast<aValve *>(body->findNode(1, aNode::Valve)); }
@@ -146,11 +139,7 @@ private:
         return count;
     }
 
-    qsizetype recordRows() const
-    {
-        const QByteArray text = dir.read(body->recordFileName(QDate::currentDate()));
-        return text.count('\n') - 1;
-    }
+    qsizetype recordRows() const { return dir.read(body->recordFileName(QDate::currentDate())).count('\n') - 1; }
 
     TempWorkDir dir;
     SimProcess sim;

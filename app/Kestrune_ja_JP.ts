@@ -153,6 +153,25 @@
     </message>
 </context>
 <context>
+    <name>StopReport</name>
+    <message>
+        <source>Stop All: waiting for every valve and MFC to confirm</source>
+        <translation>全停止: すべてのバルブと MFC の確認を待っています</translation>
+    </message>
+    <message>
+        <source>Stop All: no confirmation from %1</source>
+        <translation>全停止: %1 から確認がありません</translation>
+    </message>
+    <message>
+        <source>Stop All: still open, closing refused: %1</source>
+        <translation>全停止: 閉条件を満たさず開いたままです: %1</translation>
+    </message>
+    <message>
+        <source>Stop All: every valve and MFC confirmed</source>
+        <translation>全停止: すべてのバルブと MFC が確認しました</translation>
+    </message>
+</context>
+<context>
     <name>Style</name>
     <message>
         <source>Closing</source>
@@ -189,6 +208,25 @@
         <source>Setting SV = %1, MFC_SV = %2, MFC_PV = %3</source>
         <translation>送信設定値 = %1, MFC 設定値 = %2, MFC 現在値 = %3</translation>
     </message>
+    <message>
+        <source>set value %1</source>
+        <translation>設定値 %1</translation>
+    </message>
+</context>
+<context>
+    <name>aNode</name>
+    <message>
+        <source>%1: no answer from %2 to &quot;%3&quot; since %4</source>
+        <translation>%1: %2 から &quot;%3&quot; への応答がありません (%4 から)</translation>
+    </message>
+    <message>
+        <source>%1: %2 reports %3 after &quot;%4&quot; since %5</source>
+        <translation>%1: &quot;%4&quot; の後も %2 は %3 と報告しています (%5 から)</translation>
+    </message>
+    <message>
+        <source>Not connected to the server: the plant may no longer be as shown</source>
+        <translation>サーバーに接続していません: プラントは表示と異なっている可能性があります</translation>
+    </message>
 </context>
 <context>
     <name>aValve</name>
@@ -215,6 +253,14 @@
     <message>
         <source>On/Off</source>
         <translation>開/閉</translation>
+    </message>
+    <message>
+        <source>open</source>
+        <translation>開</translation>
+    </message>
+    <message>
+        <source>closed</source>
+        <translation>閉</translation>
     </message>
 </context>
 </TS>

@@ -39,3 +39,12 @@ void GView::wheelEvent(QWheelEvent *event)
 {
     emit wheelMoved(event);
 }
+
+bool GView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        emit toolTipAsked(static_cast<QHelpEvent *>(event));
+        return true;
+    }
+    return QFrame::event(event);
+}

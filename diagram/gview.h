@@ -3,6 +3,7 @@
 #include "ui_gview.h"
 
 #include <QFrame>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -24,6 +25,8 @@ signals:
     void mouseReleased(QMouseEvent *event);
     void mouseDoubleClicked(QMouseEvent *event);
     void wheelMoved(QWheelEvent *event);
+    // A tooltip is asked for at the event's position; unanswered, none shows.
+    void toolTipAsked(QHelpEvent *event);
 
 protected slots:
     void paintEvent(QPaintEvent *event) override;
@@ -32,6 +35,9 @@ protected slots:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+
+protected:
+    bool event(QEvent *event) override;
 
 private:
     Q_DISABLE_COPY(GView)

@@ -70,6 +70,13 @@ aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double 
         connect(telso, &Telso::EvChangedValue, this, &aMFC::noticedNewValue);
         connect(telso, &Telso::EvChangedSettingValue, this, &aMFC::noticedNewSettingValue);
     }
+    if (watch) {
+        connect(watch, &DeviceWatch::readBackDue, this, [this] {
+            sendToDevice(QStringLiteral("GetSettingValue"));
+            watch->readBackSent();
+        });
+        connect(watch, &DeviceWatch::pollDue, this, &aMFC::askValues);
+    }
     connect(UpdateSetPoint, &QPushButton::clicked, this, &aMFC::setClicked);
     connect(InfoB, &QPushButton::clicked, this, &aMFC::showInfo);
     connect(Purge, &QLineEdit::editingFinished, this, &aMFC::newPurge);
@@ -90,6 +97,16 @@ QString aMFC::typeName() const
 QString aMFC::statusText() const
 {
     return QStringLiteral("M[%1,%2,%3]").arg(label, shortest(mfcSV), shortest(mfcPV));
+}
+
+QString aMFC::deviceText() const
+{
+    return deviceAddress();
+}
+
+QString aMFC::reportedText() const
+{
+    return tr("set value %1").arg(shortest(mfcSV));
 }
 
 QString aMFC::deviceAddress() const
@@ -199,7 +216,11 @@ void aMFC::updateSetPoint()
     // Both factors fit an int, so their product fits 64 bits.
     const qint64 v = qint64(roundHalfAway(settingSV)) * qint64(roundHalfAway(purge));
     sendToDevice(QStringLiteral("SetRunMode %1").arg(v > 0 ? 1 : 2));
-    sendToDevice(QStringLiteral("SetValue %1").arg(shortest(double(v))));
+    const QString command = QStringLiteral("SetValue %1").arg(shortest(double(v)));
+    if (sendToDevice(command) && watch) {
+        commandedSV = double(v);
+        watch->commandSent(command);
+    }
 }
 
 void aMFC::setClicked()
@@ -224,26 +245,48 @@ void aMFC::connected0()
         return;
     telso->sendCommand(nodeName, QStringLiteral("System"), QStringLiteral("flgon %1").arg(hwNode));
     telso->sendCommand(nodeName, QStringLiteral("System"), QStringLiteral("flgon %1").arg(deviceAddress()));
+    askValues();
+}
+
+void aMFC::askValues()
+{
     sendToDevice(QStringLiteral("GetValue"));
     sendToDevice(QStringLiteral("GetSettingValue"));
+    if (watch)
+        watch->questionSent(QStringLiteral("GetValue, GetSettingValue"));
 }
 
 void aMFC::AnsGetValue(const TMsg &msg)
 {
-    if (isDevice(msg.from) && !msg.paramList.isEmpty())
+    if (isDevice(msg.from) && !msg.paramList.isEmpty()) {
+        if (watch)
+            watch->heardFrom();
         setFloating(toDecimal(msg.paramList.first()));
+    }
 }
 
 void aMFC::AnsGetSettingValue(const TMsg &msg)
 {
-    if (isDevice(msg.from))
+    if (isDevice(msg.from)) {
+        takeSetValueReport(msg, true);
         newSettingValue(msg);
+    }
+}
+
+void aMFC::takeSetValueReport(const TMsg &msg, bool reply)
+{
+    if (!watch || msg.paramList.isEmpty())
+        return;
+    const double v = finiteOrZero(toDecimal(msg.paramList.first()));
+    watch->report(v == commandedSV, v == mfcSV, reply);
 }
 
 void aMFC::noticedNewValue(const TMsg &msg)
 {
     if (!isDevice(msg.from) || msg.paramList.isEmpty())
         return;
+    if (watch)
+        watch->heardFrom();
     setFloating(toDecimal(msg.paramList.first()));
     if (!telso)
         return;
@@ -254,15 +297,24 @@ void aMFC::noticedNewValue(const TMsg &msg)
 
 void aMFC::noticedNewSettingValue(const TMsg &msg)
 {
-    if (isDevice(msg.from) && !msg.paramList.isEmpty())
+    if (isDevice(msg.from) && !msg.paramList.isEmpty()) {
+        takeSetValueReport(msg, false);
         newSettingValue(msg);
+    }
 }
 
 void aMFC::changeStatDisp()
 {
     const int state = stat ? 0 : 1;
-    OCStat->setText(style.buttonText(state));
-    restyle(OCStat, style.buttonStyle(state));
+    const bool marked = mark() != DeviceWatch::NoMark;
+    OCStat->setText(style.panelText(state, marked));
+    restyle(OCStat, style.panelStyle(state, marked, linkDown()));
+    OCStat->setToolTip(lookToolTip());
+}
+
+void aMFC::refreshLook()
+{
+    changeStatDisp();
 }
 
 void aMFC::newSettingValue(const TMsg &msg)
@@ -351,8 +403,7 @@ void aMFC::chkFlow()
     flowNormal = normal;
 }
 
-void aMFC::sendToDevice(const QString &text)
+bool aMFC::sendToDevice(const QString &text)
 {
-    if (telso)
-        telso->sendCommand(nodeName, deviceAddress(), text);
+    return telso && telso->sendCommand(nodeName, deviceAddress(), text);
 }

@@ -26,6 +26,7 @@ public:
 
     QString typeName() const override;
     QString statusText() const override;
+    QString deviceText() const override;
 
     // "hwNode" or "hwNode.channel": the device's address on the bus.
     QString deviceAddress() const;
@@ -89,13 +90,19 @@ private slots:
 
 private:
     Q_DISABLE_COPY(aMFC)
-    void sendToDevice(const QString &text);
+    bool sendToDevice(const QString &text);
+    void askValues();
+    void takeSetValueReport(const TMsg &msg, bool reply);
+    void refreshLook() override;
+    QString reportedText() const override;
 
     Style style;
     // The number in the read-only Floating field, kept from when the field
     // was written: every record row of a large plant reads all of them.
     double shownValue = 0.0;
     QString shownText = QStringLiteral("0");
+    // The device value the last "SetValue" asked for.
+    double commandedSV = 0.0;
     QTimer *checkTimer = nullptr;
     QMessageBox *infoBox = nullptr;
 };

@@ -39,6 +39,16 @@ aNode::aNode(const QString &nodeName, int panelColumn, int nodeKind, const QStri
     connect(closeTimer, &TickTimer::tick, this, &aNode::timeToCloseTick);
     if (telso)
         connect(telso, &Telso::ready, this, &aNode::connected);
+    if (telso && nodeKind != PlainNode && !hwNode.isEmpty()) {
+        watch = new DeviceWatch(this);
+        connect(watch, &DeviceWatch::markChanged, this, [this] {
+            refreshLook();
+            emit markChanged();
+        });
+        connect(watch, &DeviceWatch::commandSettled, this, &aNode::confirmationSettled);
+    }
+    if (telso)
+        connect(telso, &Telso::linkChanged, this, &aNode::linkChanged);
 }
 
 aNode::~aNode() = default;
@@ -76,6 +86,71 @@ bool aNode::linkDown() const
 QString aNode::statusText() const
 {
     return QString();
+}
+
+aNode::Mark aNode::mark() const
+{
+    return watch ? watch->mark() : DeviceWatch::NoMark;
+}
+
+QDateTime aNode::markSince() const
+{
+    return watch ? watch->markSince() : QDateTime();
+}
+
+bool aNode::confirmationPending() const
+{
+    return watch && watch->commandPending();
+}
+
+void aNode::setWatchTimes(int confirmMsec, int pollMsec)
+{
+    if (watch)
+        watch->setTimes(confirmMsec, pollMsec);
+}
+
+QString aNode::deviceText() const
+{
+    return hwNode;
+}
+
+QString aNode::reportedText() const
+{
+    return QString();
+}
+
+QString aNode::markText() const
+{
+    const QString since = markSince().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    switch (mark()) {
+    case DeviceWatch::NoAnswer:
+        return tr("%1: no answer from %2 to \"%3\" since %4").arg(label, deviceText(), watch->markRequest(), since);
+    case DeviceWatch::Mismatch:
+        return tr("%1: %2 reports %3 after \"%4\" since %5")
+            .arg(label, deviceText(), reportedText(), watch->markRequest(), since);
+    default:
+        return QString();
+    }
+}
+
+QString aNode::lookToolTip() const
+{
+    if (mark() != DeviceWatch::NoMark)
+        return markText();
+    if (linkDown())
+        return tr("Not connected to the server: the plant may no longer be as shown");
+    return QString();
+}
+
+void aNode::refreshLook() {}
+
+void aNode::linkChanged()
+{
+    // Nothing is sent while the link is down, and nothing is asked again
+    // later: what was pending goes unmarked.
+    if (watch && linkDown())
+        watch->linkLost();
+    refreshLook();
 }
 
 // Position before the first node lying further right than n: nodes with the
@@ -221,6 +296,8 @@ void aNode::connected()
     connect(telso, &Telso::AskGetNowGas, this, &aNode::AskGetNowGas, Qt::UniqueConnection);
     connect(telso, &Telso::AskSetPurge, this, &aNode::AskSetPurge, Qt::UniqueConnection);
     connect(telso, &Telso::askStat, this, &aNode::askStat, Qt::UniqueConnection);
+    if (watch)
+        watch->linkUp();
     connected0();
 }
 

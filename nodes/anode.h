@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bus/tmsg.h"
+#include "nodes/devicewatch.h"
 #include "nodes/gasshare.h"
 #include "valves/condterm.h"
 
@@ -59,6 +60,21 @@ public:
     // for the hardware would go nowhere.
     bool linkDown() const;
 
+    // Whether the device has left a command or question unanswered, or
+    // contradicted a command; valves and MFCs with a hardware node only.
+    using Mark = DeviceWatch::Mark;
+    Mark mark() const;
+    // Which node and device, which command or question, since when.
+    QString markText() const;
+    QDateTime markSince() const;
+    // A command to the device is still waiting for its confirmation.
+    bool confirmationPending() const;
+    // Confirmation and poll times in ms; 0 confirmation time: not watched.
+    void setWatchTimes(int confirmMsec, int pollMsec);
+    DeviceWatch *deviceWatch() const { return watch; }
+    // The device as the operator finds it on the bus.
+    virtual QString deviceText() const;
+
     bool stat = true;
     Telso *telso = nullptr;
     // Asked before a request changes the plant; none lets every request through.
@@ -94,6 +110,20 @@ signals:
     void timeToCloseTick(int remain_msec);
     // An operator's action was refused because the link is down.
     void commandNotSent();
+    void markChanged();
+    // The last command was confirmed, or not (contradicted, unanswered, or
+    // the link went before the answer).
+    void confirmationSettled(bool confirmed);
+
+protected:
+    // Shows state, mark and link on the node's own panel.
+    virtual void refreshLook();
+    // The state as the device reports it, for the mark's text.
+    virtual QString reportedText() const;
+    // What a panel's tooltip says: the mark, or that the link is down.
+    QString lookToolTip() const;
+
+    DeviceWatch *watch = nullptr;
 
 private slots:
     virtual void newFromStat();
@@ -103,6 +133,7 @@ private slots:
     void AskGetNowGas(const TMsg &msg);
     void AskSetPurge(const TMsg &msg);
     void askStat(const TMsg &msg);
+    void linkChanged();
 
 private:
     Q_DISABLE_COPY(aNode)

@@ -9,6 +9,7 @@
 #include "window/body.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QStatusBar>
 #include <QTcpServer>
 #include <QtTest>
@@ -50,10 +51,14 @@ private slots:
         // Nothing reaches the plant while the link is down, and the panel does not pretend it did.
         QTest::mouseClick(valve1()->findChild<QPushButton *>("B"), Qt::LeftButton);
         QCOMPARE(body->statusBar()->currentMessage(), QString("Not connected: nothing was sent"));
+        // Every panel, not only the diagram, shows that what it says may be stale.
+        QVERIFY(valve1()->findChild<QPushButton *>("B")->toolTip().startsWith("Not connected to the server"));
+        QVERIFY(body->findNode(1, aNode::MFC)->findChild<QLabel *>("OCStat")->styleSheet().contains("dashed"));
         QVERIFY2(sim.start(simArgs), qPrintable(sim.errorText()));
         QTRY_COMPARE_WITH_TIMEOUT(body->linkText(), QString("Logged in as Kestrune"), 20000);
         QVERIFY(sim.waitForLine("<- Kestrune: " + lastSync));
         QVERIFY(panelLines().filter(" ChO").isEmpty()); // nor is the refused click sent
+        QVERIFY(valve1()->findChild<QPushButton *>("B")->toolTip().isEmpty());
     }
 
     void reconnections()
@@ -61,10 +66,10 @@ private slots:
         client = std::make_unique<BusPeer>();
         QVERIFY(client->connectTo(port));
         QVERIFY(client->login("Client", keys.at(int(client->challenge() % keys.size()))).startsWith("Welcome"));
-        // Switched behind the panel's back: the panel only learns it when it asks.
+        // Switched behind the panel's back: the panel follows the hardware, and still after logging in again.
         client->send("Client>Sim SetChannel VBox ch1 1");
         QVERIFY(client->waitForLine("Sim>Client @SetChannel Ok: VBox ch1 1"));
-        QVERIFY(!valve1()->isOn());
+        QTRY_VERIFY_WITH_TIMEOUT(valve1()->isOn(), 10000);
         QVERIFY(dropPanel(3));
         QTRY_VERIFY_WITH_TIMEOUT(valve1()->isOn(), 10000);
         // One synchronisation per login, four since this server started, and every question answered once.

@@ -47,6 +47,7 @@ void TestPlantCheck::problems_data()
                                     "CONNECT NODE 1 MFC 1\nTELSO_CH Line1 MFC 1\nEXCLUSIVE 1 2\nCOND_TO_OPEN V2 1 off\n"
                                     "TIME_TO_OPEN valve 1 1.5\nTELSO_PORT 0x17A9\nTELSO_RECONNECT 0.5\n"
                                     "REMOTE_CLIENTS Op Op@Line1\nREMOTE_CONTROL off\n"
+                                    "CONFIRM_TIMEOUT 2.5\nDEVICE_POLL 0\n"
                            << QStringList{};
     QTest::newRow("places across includes")
         << "TELSO_PORT x\nINCLUDE part.cfg\nVALVE 1 0 N2 1 L Dev ch1\nINCLUDE plant.cfg\n"
@@ -69,6 +70,11 @@ void TestPlantCheck::problems_data()
                        "plant.cfg:4: REMOTE_CLIENTS: \"@L\" is not a client name; it allows nobody",
                        "plant.cfg:5: REMOTE_CLIENTS names no client; this entry allows nobody",
                        "plant.cfg:6: REMOTE_CONTROL: \"1\" is neither ON nor OFF; the panel starts in local control"};
+    QTest::newRow("watch times") << "CONFIRM_TIMEOUT 0\nDEVICE_POLL 1,5\n"
+                                 << QStringList{"plant.cfg:1: CONFIRM_TIMEOUT: \"0\" is not a positive number; 5 "
+                                                "seconds are used",
+                                                "plant.cfg:2: DEVICE_POLL: \"1,5\" is not a number of seconds; the "
+                                                "devices are not polled"};
     QTest::newRow("unknown key") << "VALVES 1 0 N2\n"
                                  << QStringList{"plant.cfg:1: unknown key \"VALVES\"; the entry is not used"};
 }

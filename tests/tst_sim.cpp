@@ -139,6 +139,11 @@ void TestSim::requests_data()
         {"K.1>Sim SetChannel Dev1 ch1 1", "K.1>Dev1 IsOn ch1", "K.1>Sim SetChannel Dev1 ch1 0"},
         {"Dev1>K _ChangedIsOn ch1 1", "Sim>K.1 @SetChannel Ok: Dev1 ch1 1", "Dev1>K.1 @IsOn ch1 1",
          "Dev1>K _ChangedIsOn ch1 0", "Sim>K.1 @SetChannel Ok: Dev1 ch1 0"});
+    row("a stuck channel takes commands and stays",
+        {"K.1>Sim Stick Dev1.ch2", "K.1>Dev1 ChOn ch2", "K.1>Dev1 IsOn ch2", "K.1>Sim Unstick Dev1.ch2",
+         "K.1>Sim Stick Dev1.ch9"},
+        {"Sim>K.1 @Stick Ok: Dev1.ch2", "Dev1>K.1 @ChOn ch2 0", "Dev1>K.1 @IsOn ch2 0", "Sim>K.1 @Unstick Ok: Dev1.ch2",
+         "Sim>K.1 @Stick Er: no valve channel Dev1.ch9"});
     row("unknown channel, command and address",
         {"K.1>Dev1 IsOn ch9", "K.1>Dev1 ChOn", "K.1>Dev1.ch1 IsOn ch1", "K.1>Dev1 Frobnicate"},
         {"Dev1>K.1 @IsOn ch9 Er: no such channel", "Dev1>K.1 @ChOn Er: no channel given",

@@ -27,8 +27,20 @@ aValve::aValve(const QString &nodeName, int panelColumn, const QString &gas, dou
     DispTimeToOpen->hide();
     DispTimeToClose->hide();
 
-    if (telso)
+    if (telso) {
         connect(telso, &Telso::AnsIsOn, this, &aValve::AnsIsOn);
+        connect(telso, &Telso::EvChangedIsOn, this, &aValve::EvChangedIsOn);
+    }
+    if (watch) {
+        connect(watch, &DeviceWatch::readBackDue, this, [this] {
+            askPosition();
+            watch->readBackSent();
+        });
+        connect(watch, &DeviceWatch::pollDue, this, [this] {
+            askPosition();
+            watch->questionSent(QStringLiteral("IsOn %1").arg(this->channel));
+        });
+    }
     connect(B, &QPushButton::clicked, this, &aValve::openClose);
     connect(this, &aNode::timeToOpen, this, &aValve::actionTimeToOpen);
     connect(this, &aNode::timeToClose, this, &aValve::actionTimeToClose);
@@ -63,6 +75,16 @@ QString aValve::statusText() const
     return QStringLiteral("V[%1,%2]").arg(label, stat ? QStringLiteral("Open") : QStringLiteral("Close"));
 }
 
+QString aValve::deviceText() const
+{
+    return hwNode + QLatin1Char(' ') + channel;
+}
+
+QString aValve::reportedText() const
+{
+    return stat ? tr("open") : tr("closed");
+}
+
 void aValve::openClose()
 {
     // Without the server the switch would not reach the valve: the panel
@@ -86,17 +108,43 @@ void aValve::showStat(bool s)
     }
     stat = s;
     emit newStat();
-    B->setText(style.buttonText(stat ? 0 : 1));
-    restyle(B, style.buttonStyle(stat ? 0 : 1));
+    refreshLook();
+}
+
+void aValve::refreshLook()
+{
+    const int state = stat ? 0 : 1;
+    const bool marked = mark() != DeviceWatch::NoMark;
+    B->setText(style.panelText(state, marked));
+    restyle(B, style.panelStyle(state, marked, linkDown()));
+    B->setToolTip(lookToolTip());
 }
 
 void aValve::connected0()
 {
     telso->sendCommand(nodeName, QStringLiteral("System"), QStringLiteral("flgon %1").arg(hwNode), QString());
+    askPosition();
+    if (watch)
+        watch->questionSent(QStringLiteral("IsOn %1").arg(channel));
+}
+
+void aValve::askPosition()
+{
     telso->sendCommand(nodeName, hwNode, QStringLiteral("IsOn %1").arg(channel), QString());
 }
 
 void aValve::AnsIsOn(const TMsg &m)
+{
+    takePosition(m, true);
+}
+
+// The hardware's own report of a switch, by whomever, is taken as an answer.
+void aValve::EvChangedIsOn(const TMsg &m)
+{
+    takePosition(m, false);
+}
+
+void aValve::takePosition(const TMsg &m, bool reply)
 {
     if (m.from != hwNode)
         return;
@@ -106,6 +154,8 @@ void aValve::AnsIsOn(const TMsg &m)
         return;
     const int value = m.paramList.at(1).toInt(nullptr, 10);
     const bool open = (value == 1) != normallyOn;
+    if (watch)
+        watch->report(open == commanded, open == stat, reply);
     if (open != stat)
         showStat(open);
 }
@@ -238,8 +288,12 @@ void aValve::sendSwitch(bool open)
     if (!telso)
         return;
     const bool channelOn = open != normallyOn;
-    const QString cmd = channelOn ? QStringLiteral("ChOn %1") : QStringLiteral("ChOff %1");
-    telso->sendCommand(nodeName, hwNode, cmd.arg(channel), QString());
+    const QString cmd = (channelOn ? QStringLiteral("ChOn %1") : QStringLiteral("ChOff %1")).arg(channel);
+    if (!telso->sendCommand(nodeName, hwNode, cmd, QString()))
+        return;
+    commanded = open;
+    if (watch)
+        watch->commandSent(cmd);
 }
 
 // The box is modal for the operator but does not block the caller: it may be

@@ -27,6 +27,7 @@ public:
     bool isOn() const override;
     void doubleClickAction() override;
     QString statusText() const override;
+    QString deviceText() const override;
 
     QLineEdit *timeToOpenField() const { return DispTimeToOpen; }
     QLineEdit *timeToCloseField() const { return DispTimeToClose; }
@@ -50,6 +51,7 @@ private slots:
 
 public slots:
     void AnsIsOn(const TMsg &m);
+    void EvChangedIsOn(const TMsg &m);
     void actionTimeToOpen();
     void actionTimeToClose();
     void tickTimeToOpen(int remain_msec);
@@ -67,6 +69,12 @@ private:
     void showCountdown(QLineEdit *field, int remain_msec);
     void showRefusal(const QString &message);
     void sendSwitch(bool open);
+    void takePosition(const TMsg &m, bool reply);
+    void askPosition();
+    void refreshLook() override;
+    QString reportedText() const override;
 
     Style style;
+    // The position the last command asked for.
+    bool commanded = false;
 };

@@ -16,6 +16,11 @@ public:
 
     QString buttonStyle(int state) const;
     QString buttonText(int state) const;
+    // The state on a panel: a device that did not answer or contradicted a
+    // command adds a magenta frame and a "?"; without the server the colours
+    // are muted behind a dashed frame.
+    QString panelStyle(int state, bool marked, bool offline) const;
+    QString panelText(int state, bool marked) const;
 
 private:
     Q_DISABLE_COPY(Style)

@@ -8,6 +8,7 @@
 #include "nodes/anode.h"
 #include "valves/avalve.h"
 #include "valves/condterm.h"
+#include "window/stopreport.h"
 
 #include <QDebug>
 #include <QGridLayout>
@@ -71,9 +72,15 @@ Body::Body()
     setTimes();
     setBusChannels();
 
+    const int confirmMsec =
+        DeviceWatch::confirmMsecFor(config.value(QStringLiteral("CONFIRM_TIMEOUT"), QStringLiteral("5")));
+    const int pollMsec = DeviceWatch::pollMsecFor(config.value(QStringLiteral("DEVICE_POLL"), QStringLiteral("30")));
     for (aNode *node : std::as_const(nodes)) {
         connect(node, &aNode::newStat, display, qOverload<>(&QWidget::update));
+        // A mark is drawn, but it is no change of state: no record row.
+        connect(node, &aNode::markChanged, display, qOverload<>(&QWidget::update));
         connect(node, &aNode::commandNotSent, this, &Body::commandNotSent);
+        node->setWatchTimes(confirmMsec, pollMsec);
     }
 
     record();
@@ -89,6 +96,9 @@ Body::Body()
 
     connect(display, &GView::draw, this, &Body::draw);
     connect(display, &GView::mouseDoubleClicked, this, &Body::doubleClickedInDisplay);
+    connect(display, &GView::toolTipAsked, this, &Body::showDiagramToolTip);
+    stopReport = new StopReport(this);
+    connect(stopReport, &StopReport::report, this, [this](const QString &text) { statusbar->showMessage(text); });
     connect(StopAll, &QPushButton::clicked, this, &Body::stopAll);
     connect(actionControllTimeToOpenClose, &QAction::triggered, this, &Body::controllTimeToOpenClose);
 
@@ -135,6 +145,7 @@ void Body::stopAll()
         else if (node->nodeKind == aNode::MFC)
             static_cast<aMFC *>(node)->setSetPointText(QStringLiteral("0"));
     }
+    stopReport->start(nodes);
 }
 
 void Body::askStat(const TMsg &msg)

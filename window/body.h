@@ -19,9 +19,11 @@ class aNode;
 struct CondTerm;
 class GView;
 class QGridLayout;
+class QHelpEvent;
 class QLabel;
 class QMessageBox;
 class RemoteAccess;
+class StopReport;
 class Telso;
 
 // The program's only main window: builds the plant from the configuration,
@@ -65,6 +67,7 @@ public slots:
     void commandNotSent();
     void showRemoteControl();
     void showRefusals();
+    void showDiagramToolTip(QHelpEvent *e);
 
 private:
     Q_DISABLE_COPY(Body)
@@ -95,6 +98,9 @@ private:
     void drawFittedText(QPainter *p, const QRectF &box, int flags, const QString &text);
     void drawPipe(QPainter *p, aNode *up, aNode *down, QList<Segment> &segments);
     void drawDisconnected(QPainter *p, int wd, int ht);
+    void drawMark(QPainter *p, const QRect &figure);
+    // Nodes whose figure holds the pixel, by the mapping of the last paint.
+    QList<aNode *> nodesAt(const QPointF &pixel) const;
     // pen as drawn now: greyed while the link is down.
     QPen shown(const QPen &pen) const;
 
@@ -127,6 +133,7 @@ private:
     RemoteAccess *access = nullptr;
     QLabel *remoteLabel = nullptr;
     QLabel *refusedLabel = nullptr;
+    StopReport *stopReport = nullptr;
 
     QGridLayout *panelGrid = nullptr;
 

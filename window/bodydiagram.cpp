@@ -10,8 +10,10 @@
 #include "nodes/anode.h"
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include <cmath>
 
@@ -108,6 +110,25 @@ void Body::drawDisconnected(QPainter *p, int wd, int ht)
     p->setFont(before);
 }
 
+// A device that did not answer or contradicted a command: a magenta frame
+// around the figure and a "?" at its corner, so that it does not rest on the
+// colour alone. Drawn live also while disconnected: it is a warning.
+void Body::drawMark(QPainter *p, const QRect &figure)
+{
+    const QColor magenta(255, 0, 255);
+    const QRect frame = figure.adjusted(-5, -5, 5, 5);
+    p->setPen(QPen(magenta, 2));
+    p->drawRect(frame);
+    QFont font = QApplication::font();
+    font.setBold(true);
+    font.setPixelSize(14);
+    const QFont before = p->font();
+    p->setFont(font);
+    p->drawText(QRect(frame.right() + 2, frame.top() - 16, 16, 16), Qt::AlignLeft | Qt::AlignBottom,
+                QStringLiteral("?"));
+    p->setFont(before);
+}
+
 void Body::drawNode(QPainter *p, aNode *n)
 {
     switch (n->nodeKind) {
@@ -140,6 +161,8 @@ void Body::drawNode(QPainter *p, aNode *n)
         p->drawLine(right, top, right, bottom);
         p->drawLine(left, top, left, bottom);
     }
+    if (n->mark() != DeviceWatch::NoMark)
+        drawMark(p, QRect(QPoint(left, top), QPoint(right, bottom)).normalized());
 
     p->setPen(shown(textPen));
 
@@ -244,13 +267,34 @@ void Body::drawPipe(QPainter *p, aNode *up, aNode *down, QList<Segment> &segment
     p->drawLine(xe, yRun, xe, px(coord.toDispY(yTo) + 3));
 }
 
-void Body::doubleClickedInDisplay(QMouseEvent *e)
+QList<aNode *> Body::nodesAt(const QPointF &pixel) const
 {
-    const double rx = coord.toRealX(std::round(e->position().x()));
-    const double ry = coord.toRealY(std::round(e->position().y()));
+    const double rx = coord.toRealX(std::round(pixel.x()));
+    const double ry = coord.toRealY(std::round(pixel.y()));
+    QList<aNode *> hit;
     for (aNode *node : std::as_const(nodes)) {
         const double x = node->x, y = node->y, w = node->w, h = node->h;
         if (x - w < rx && rx < x + w && y - h < ry && ry < y + h)
-            node->doubleClickAction();
+            hit << node;
     }
+    return hit;
+}
+
+void Body::doubleClickedInDisplay(QMouseEvent *e)
+{
+    for (aNode *node : nodesAt(e->position()))
+        node->doubleClickAction();
+}
+
+void Body::showDiagramToolTip(QHelpEvent *e)
+{
+    QStringList texts;
+    for (aNode *node : nodesAt(e->pos())) {
+        if (node->mark() != DeviceWatch::NoMark)
+            texts << node->markText();
+    }
+    if (texts.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(e->globalPos(), texts.join(QLatin1Char('\n')), display);
 }

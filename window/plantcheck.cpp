@@ -204,6 +204,14 @@ void PlantCheck::checkSettings()
                 report(e, QStringLiteral("TELSO_RECONNECT: \"%1\" is not a number; recovery is off").arg(e.value));
             else if (e.value.toDouble() < 0)
                 report(e, QStringLiteral("TELSO_RECONNECT: %1 is below 0; recovery is off").arg(e.value));
+        } else if (e.key == QLatin1String("CONFIRM_TIMEOUT")) {
+            if (!isDecimal(e.value) || e.value.toDouble() <= 0)
+                report(e, QStringLiteral("CONFIRM_TIMEOUT: \"%1\" is not a positive number; 5 seconds are used")
+                              .arg(e.value));
+        } else if (e.key == QLatin1String("DEVICE_POLL")) {
+            if (!isDecimal(e.value) || e.value.toDouble() < 0)
+                report(e, QStringLiteral("DEVICE_POLL: \"%1\" is not a number of seconds; the devices are not polled")
+                              .arg(e.value));
         }
     }
 }
@@ -460,6 +468,7 @@ void PlantCheck::checkUnknownKeys()
         QStringLiteral("EXCLUSIVE"),     QStringLiteral("COND_TO_OPEN"),    QStringLiteral("COND_TO_CLOSE"),
         QStringLiteral("TIME_TO_OPEN"),  QStringLiteral("TIME_TO_CLOSE"),
         QStringLiteral("REMOTE_CLIENTS"), QStringLiteral("REMOTE_CONTROL"),
+        QStringLiteral("CONFIRM_TIMEOUT"), QStringLiteral("DEVICE_POLL"),
     };
     for (const ConfigEntry &e : cfg.allEntries()) {
         if (!e.file.isEmpty() && !known.contains(e.key))

@@ -49,7 +49,7 @@ int main(int argc, char **argv)
         "configuration file. Prints \"kestrune-sim listening on ADDRESS:PORT\" first, then a time-stamped\n"
         "transcript of every line received (<-), sent (->) or dropped (xx). Requests to the name \"Sim\"\n"
         "inject faults: Silence ADDRESS, Unsilence ADDRESS, Drop CLIENT, Raw CLIENT TEXT,\n"
-        "SetChannel NODE CHANNEL 0|1, Help."));
+        "SetChannel NODE CHANNEL 0|1, Stick NODE.CHANNEL, Unstick NODE.CHANNEL, Help."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption configOption({QStringLiteral("c"), QStringLiteral("config")},
                                           QStringLiteral("Plant configuration file (the panel's)."),

@@ -55,9 +55,16 @@ bool SimControl::handle(const TMsg &msg)
         // Switching first lets the requester see the change event before the answer.
         const bool done = valves.setChannel(p.at(0), p.at(1), p.at(2) == QLatin1String("1"));
         server.reply(msg, done ? ok : error(QStringLiteral("no channel %1 on %2").arg(p.at(1), p.at(0))));
+    } else if (msg.cmd == QLatin1String("Stick") || msg.cmd == QLatin1String("Unstick")) {
+        if (p.size() != 1) {
+            server.reply(msg, error(QStringLiteral("usage: %1 NODE.CHANNEL").arg(msg.cmd)));
+            return true;
+        }
+        const bool done = valves.setStuck(p.first(), msg.cmd == QLatin1String("Stick"));
+        server.reply(msg, done ? ok : error(QStringLiteral("no valve channel ") + p.first()));
     } else if (msg.cmd == QLatin1String("Help")) {
         server.reply(msg, QStringLiteral("@Help Silence ADDRESS | Unsilence ADDRESS | Drop CLIENT | Raw CLIENT TEXT | "
-                                         "SetChannel NODE CHANNEL 0|1"));
+                                         "SetChannel NODE CHANNEL 0|1 | Stick NODE.CHANNEL | Unstick NODE.CHANNEL"));
     } else {
         return false;
     }

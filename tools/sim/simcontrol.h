@@ -8,8 +8,9 @@ class RelayServer;
 class ValveHardware;
 
 // Fault injection for tests and demonstrations: requests to the name "Sim"
-// silence devices, drop clients, push raw lines and switch valve channels
-// behind the panel's back. Every request is answered with "Ok:" or "Er:".
+// silence devices, drop clients, push raw lines, switch valve channels
+// behind the panel's back and make them stick. Every request is answered
+// with "Ok:" or "Er:".
 class SimControl : public LineHandler
 {
 public:

@@ -40,6 +40,18 @@ bool ValveHardware::setChannel(const QString &node, const QString &channel, bool
     return true;
 }
 
+bool ValveHardware::setStuck(const QString &address, bool on)
+{
+    const QString node = address.section(QLatin1Char('.'), 0, 0);
+    if (!hasChannel(node, address.section(QLatin1Char('.'), 1)))
+        return false;
+    if (on)
+        stuck.insert(address);
+    else
+        stuck.remove(address);
+    return true;
+}
+
 bool ValveHardware::handle(const TMsg &msg)
 {
     // The node answers under its own name only, never under a sub-address.
@@ -61,6 +73,11 @@ bool ValveHardware::handle(const TMsg &msg)
     }
     if (isOnRequest) {
         server.reply(msg, QStringLiteral("@IsOn %1 %2").arg(channel).arg(isOn(msg.to, channel) ? 1 : 0));
+        return true;
+    }
+    if (stuck.contains(msg.to + QLatin1Char('.') + channel)) {
+        // It takes the command and stays where it is.
+        server.reply(msg, QStringLiteral("@%1 %2 %3").arg(msg.cmd, channel).arg(isOn(msg.to, channel) ? 1 : 0));
         return true;
     }
     server.reply(msg, QStringLiteral("@%1 %2 %3").arg(msg.cmd, channel).arg(on ? 1 : 0));

@@ -4,6 +4,7 @@
 
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 
 class PlantTree;
@@ -24,6 +25,10 @@ public:
     // Switches a channel and announces a change with "_ChangedIsOn"; false
     // when the node has no such channel.
     bool setChannel(const QString &node, const QString &channel, bool on);
+    // A stuck channel ignores "ChOn" and "ChOff" but still answers "IsOn",
+    // as a valve that does not move. address is NODE.CHANNEL; false when
+    // there is no such channel.
+    bool setStuck(const QString &address, bool stuck);
 
     bool handle(const TMsg &msg) override;
 
@@ -34,4 +39,5 @@ private:
     Q_DISABLE_COPY(ValveHardware)
     RelayServer &server;
     QMap<QString, QMap<QString, bool>> channels;
+    QSet<QString> stuck;
 };

@@ -55,16 +55,16 @@
         <source>Not connected: nothing was sent</source>
         <translation>未接続のため、何も送信されませんでした</translation>
     </message>
-    <message>
-        <source>Disconnected</source>
-        <translation>未接続</translation>
-    </message>
 </context>
 <context>
     <name>GView</name>
     <message>
         <source>Frame</source>
         <translation>状態描画</translation>
+    </message>
+    <message>
+        <source>Disconnected</source>
+        <translation>未接続</translation>
     </message>
 </context>
 <context>

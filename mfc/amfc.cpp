@@ -38,6 +38,7 @@ aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double 
     : aNode(nodeName, panelColumn, MFC, gas, cf, label, hwNode, channel, x, y, w, h, telso)
 {
     setupUi(this);
+    watchDevice();
 
     this->minFlowA = finiteOrZero(minFlowA);
     this->minFlowB = finiteOrZero(minFlowB);
@@ -97,6 +98,44 @@ QString aMFC::typeName() const
 QString aMFC::statusText() const
 {
     return QStringLiteral("M[%1,%2,%3]").arg(label, shortest(mfcSV), shortest(mfcPV));
+}
+
+bool aMFC::takeRouteFlow(const QString &flowText, double &kept)
+{
+    kept = setSetPointText(flowText);
+    return true;
+}
+
+void aMFC::scaleMixture(GasMixture &shares) const
+{
+    double total = 0.0;
+    for (const GasShare &share : std::as_const(shares))
+        total += share.amount;
+    if (total > 0) {
+        for (GasShare &share : shares)
+            share.amount = share.amount / total * shownValue;
+    }
+}
+
+void aMFC::takePurge(double magnification)
+{
+    setPurge(magnification);
+    updateSetPoint();
+}
+
+void aMFC::stop()
+{
+    setSetPointText(QStringLiteral("0"));
+}
+
+QString aMFC::recordText() const
+{
+    return shownText;
+}
+
+bool aMFC::labelShown() const
+{
+    return !InfoFrame->isHidden();
 }
 
 QString aMFC::deviceText() const

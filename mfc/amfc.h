@@ -2,7 +2,7 @@
 
 #include "nodes/anode.h"
 #include "ui_mfcc.h"
-#include "valves/style.h"
+#include "nodes/style.h"
 
 class QMessageBox;
 class QTimer;
@@ -27,6 +27,12 @@ public:
     QString typeName() const override;
     QString statusText() const override;
     QString deviceText() const override;
+    bool takeRouteFlow(const QString &flowText, double &kept) override;
+    void scaleMixture(GasMixture &shares) const override;
+    void takePurge(double magnification) override;
+    void stop() override;
+    QString recordText() const override;
+    bool labelShown() const override;
 
     // "hwNode" or "hwNode.channel": the device's address on the bus.
     QString deviceAddress() const;

@@ -3,15 +3,25 @@
 #include "bus/tmsg.h"
 #include "nodes/devicewatch.h"
 #include "nodes/gasshare.h"
-#include "valves/condterm.h"
+#include "nodes/condterm.h"
 
 #include <QFrame>
+#include <QHash>
 #include <QList>
 #include <QStringList>
 
 class RemoteAccess;
 class Telso;
 class TickTimer;
+class aNode;
+
+// The states worked out during one look at the plant (a repaint, a request):
+// a node fed through many paths is asked once, not once per path.
+struct FlowMemo
+{
+    QHash<const aNode *, bool> flowing;
+    QHash<const aNode *, GasMixture> mixture;
+};
 
 // A point of a gas line: a plain junction, and the base of valves and MFCs.
 // children feed the node (upstream, towards the sources), parents are fed by
@@ -29,10 +39,29 @@ public:
     ~aNode() override;
 
     virtual QString typeName() const;
-    virtual bool isFlowing();
+    // Whether gas reaches the node: it is on, and so is every node on some
+    // path from it up to a source.
+    bool isFlowing();
+    bool isFlowing(FlowMemo &memo);
     virtual bool isOn() const;
     virtual void doubleClickAction();
     virtual QString statusText() const;
+
+    // What the walks over the plant ask of each kind of node; a plain
+    // junction does nothing. A route of "SetNewGas" passes flowText: a valve
+    // opens (closes for 0), an MFC takes it as its set point and returns true
+    // with the set point it kept in kept.
+    virtual bool takeRouteFlow(const QString &flowText, double &kept);
+    // Turns the shares of the gases flowing in into flows (an MFC, by what
+    // it measures).
+    virtual void scaleMixture(GasMixture &shares) const;
+    virtual void takePurge(double magnification);
+    // Stop All: a valve closes, an MFC is set to 0.
+    virtual void stop();
+    // The value of the node's column in the record file.
+    virtual QString recordText() const;
+    // Whether the diagram writes the node's label (a placeholder MFC has none).
+    virtual bool labelShown() const;
 
     void addChild(aNode *child);
     void addParent(aNode *parent);
@@ -52,8 +81,10 @@ public:
     static bool findGasPath(const QString &gas, aNode *n, QList<aNode *> &route);
     static bool applyGasRoute(const QList<aNode *> &route, const QString &flowText, double &applied);
     static GasMixture gasShares(aNode *n);
+    static GasMixture gasShares(aNode *n, FlowMemo &memo);
     static GasMixture mergeGasShares(const GasMixture &shares);
     QString nowGasText();
+    QString nowGasText(FlowMemo &memo);
     static void setPurgeTree(aNode *n, double magnification);
 
     // True when the node has a bus client that is not logged in: a command
@@ -116,6 +147,8 @@ signals:
     void confirmationSettled(bool confirmed);
 
 protected:
+    // Valves and MFCs with a hardware node have their device watched.
+    void watchDevice();
     // Shows state, mark and link on the node's own panel.
     virtual void refreshLook();
     // The state as the device reports it, for the mark's text.

@@ -143,7 +143,7 @@ void TestDiagram::emptyWidgetPaintsNothing()
     QImage img(20, 20, QImage::Format_RGB32);
     img.fill(Qt::white);
     QPainter p(&img);
-    panel.body->draw(&p);
+    panel.body->diagram()->paint(&p);
     p.end();
     QCOMPARE(img.pixelColor(10, 10), QColor(Qt::white));
 }

@@ -2,7 +2,7 @@
 
 #include "nodes/anode.h"
 #include "ui_avalve.h"
-#include "valves/style.h"
+#include "nodes/style.h"
 
 #include <QList>
 
@@ -28,6 +28,9 @@ public:
     void doubleClickAction() override;
     QString statusText() const override;
     QString deviceText() const override;
+    bool takeRouteFlow(const QString &flowText, double &kept) override;
+    void stop() override;
+    QString recordText() const override;
 
     QLineEdit *timeToOpenField() const { return DispTimeToOpen; }
     QLineEdit *timeToCloseField() const { return DispTimeToClose; }

@@ -4,10 +4,8 @@
 #include "config/config.h"
 #include "config/numbers.h"
 #include "diagram/gview.h"
-#include "mfc/amfc.h"
 #include "nodes/anode.h"
-#include "valves/avalve.h"
-#include "valves/condterm.h"
+#include "nodes/condterm.h"
 #include "window/stopreport.h"
 
 #include <QDebug>
@@ -22,6 +20,14 @@ namespace {
 // Panel rows and columns come from the configuration; a value far outside
 // any sensible layout would make the grid allocate without end.
 constexpr int maxGridIndex = 255;
+
+// DISP_WIDTH and DISP_HEIGHT: diagram units; anything but a positive
+// whole number is the default.
+int dimension(const QString &key)
+{
+    const int value = toInt32(config.value(key, QStringLiteral("100")));
+    return value > 0 ? value : 100;
+}
 
 int gridIndex(const QString &text)
 {
@@ -60,7 +66,7 @@ Body::Body()
                                    tr("To open the exclusively controlled valves, change Settings."));
     exclusiveMsg->setModal(false);
 
-    setupDiagram();
+    display->setDiagramSize(dimension(QStringLiteral("DISP_WIDTH")), dimension(QStringLiteral("DISP_HEIGHT")));
 
     makeValves();
     setExclusiveGroups();
@@ -75,6 +81,7 @@ Body::Body()
     const int confirmMsec =
         DeviceWatch::confirmMsecFor(config.value(QStringLiteral("CONFIRM_TIMEOUT"), QStringLiteral("5")));
     const int pollMsec = DeviceWatch::pollMsecFor(config.value(QStringLiteral("DEVICE_POLL"), QStringLiteral("30")));
+    display->setNodes(nodes);
     for (aNode *node : std::as_const(nodes)) {
         connect(node, &aNode::newStat, display, qOverload<>(&QWidget::update));
         // A mark is drawn, but it is no change of state: no record row.
@@ -94,9 +101,6 @@ Body::Body()
     showLinkState();
     bus->connectToServer();
 
-    connect(display, &GView::draw, this, &Body::draw);
-    connect(display, &GView::mouseDoubleClicked, this, &Body::doubleClickedInDisplay);
-    connect(display, &GView::toolTipAsked, this, &Body::showDiagramToolTip);
     stopReport = new StopReport(this);
     connect(stopReport, &StopReport::report, this, [this](const QString &text) { statusbar->showMessage(text); });
     connect(StopAll, &QPushButton::clicked, this, &Body::stopAll);
@@ -139,12 +143,8 @@ void Body::stopAll()
         commandNotSent();
         return;
     }
-    for (aNode *node : std::as_const(nodes)) {
-        if (node->nodeKind == aNode::Valve)
-            static_cast<aValve *>(node)->vClose();
-        else if (node->nodeKind == aNode::MFC)
-            static_cast<aMFC *>(node)->setSetPointText(QStringLiteral("0"));
-    }
+    for (aNode *node : std::as_const(nodes))
+        node->stop();
     stopReport->start(nodes);
 }
 

@@ -1,16 +1,11 @@
 #pragma once
 
 #include "bus/tmsg.h"
-#include "diagram/chcoord.h"
 #include "ui_mainwindow.h"
 
-#include <QColor>
 #include <QDateTime>
 #include <QList>
 #include <QMainWindow>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPen>
 
 #include <functional>
 
@@ -19,7 +14,6 @@ class aNode;
 struct CondTerm;
 class GView;
 class QGridLayout;
-class QHelpEvent;
 class QLabel;
 class QMessageBox;
 class RemoteAccess;
@@ -27,8 +21,8 @@ class StopReport;
 class Telso;
 
 // The program's only main window: builds the plant from the configuration,
-// connects to the message server, draws the gas-line diagram and serves the
-// operator and the "Stat" requests for the whole program.
+// connects to the message server, shows the panels and the gas-line diagram
+// and serves the operator and the "Stat" requests for the whole program.
 class Body : public QMainWindow, private Ui_MainWindow
 {
     Q_OBJECT
@@ -55,8 +49,6 @@ public:
     static std::function<QDateTime()> clock;
 
 public slots:
-    void draw(QPainter *p);
-    void doubleClickedInDisplay(QMouseEvent *e);
     void stopAll();
     void record();
     void vCtrlMsg();
@@ -67,19 +59,10 @@ public slots:
     void commandNotSent();
     void showRemoteControl();
     void showRefusals();
-    void showDiagramToolTip(QHelpEvent *e);
 
 private:
     Q_DISABLE_COPY(Body)
 
-    struct Segment
-    {
-        double x0;
-        double x1;
-        double y;
-    };
-
-    void setupDiagram();
     void setupRemoteControl();
     void makeValves();
     void setExclusiveGroups();
@@ -94,15 +77,6 @@ private:
     aNode *findOpenReference(const QString &word) const;
     void readConditions(const QString &key, const QString &what,
                         const std::function<aNode *(const QString &)> &resolve);
-    void drawNode(QPainter *p, aNode *n);
-    void drawFittedText(QPainter *p, const QRectF &box, int flags, const QString &text);
-    void drawPipe(QPainter *p, aNode *up, aNode *down, QList<Segment> &segments);
-    void drawDisconnected(QPainter *p, int wd, int ht);
-    void drawMark(QPainter *p, const QRect &figure);
-    // Nodes whose figure holds the pixel, by the mapping of the last paint.
-    QList<aNode *> nodesAt(const QPointF &pixel) const;
-    // pen as drawn now: greyed while the link is down.
-    QPen shown(const QPen &pen) const;
 
     QGridLayout *valveGrid = nullptr;
     QGridLayout *mfcGrid = nullptr;
@@ -114,21 +88,6 @@ private:
     // point to them.
     QList<CondTerm *> condTerms;
 
-    ChCoord coord;
-    int dispWidth = 100;
-    int dispHeight = 100;
-    QColor black;
-    QColor red;
-    QPen valveOpenPen;
-    QPen valveClosedPen;
-    QPen mfcOnPen;
-    QPen mfcOffPen;
-    QPen nodeFlowingPen;
-    QPen nodeDryPen;
-    QPen pipeGasPen;
-    QPen pipeNoGasPen;
-    QPen textPen;
-    bool mutedDrawing = false;
     QLabel *linkLabel = nullptr;
     RemoteAccess *access = nullptr;
     QLabel *remoteLabel = nullptr;

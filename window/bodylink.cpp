@@ -61,7 +61,7 @@ void Body::showLinkState()
 {
     linkLabel->setText(linkText());
     // The diagram shows whether what it draws is live.
-    display->update();
+    display->setLive(bus->isLoggedIn());
 }
 
 void Body::commandNotSent()

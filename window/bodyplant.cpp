@@ -10,7 +10,7 @@
 #include "nodes/anode.h"
 #include "valves/avalve.h"
 #include "valves/conditions.h"
-#include "window/writelog.h"
+#include "config/writelog.h"
 
 #include <QDebug>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
 #include "config/config.h"
-#include "window/plantcheck.h"
+#include "plant/plantcheck.h"
 
 #include <QCoreApplication>
 #include <QDir>

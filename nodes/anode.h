@@ -1,9 +1,10 @@
 #pragma once
 
 #include "bus/tmsg.h"
+#include "nodes/condterm.h"
 #include "nodes/devicewatch.h"
 #include "nodes/gasshare.h"
-#include "nodes/condterm.h"
+#include "plant/plantnode.h"
 
 #include <QFrame>
 #include <QHash>
@@ -31,11 +32,10 @@ class aNode : public QFrame
     Q_OBJECT
 
 public:
-    enum Kind { PlainNode = 0, Valve = 1, MFC = 2 };
+    enum Kind { PlainNode = PlantNode::Plain, Valve = PlantNode::Valve, MFC = PlantNode::Mfc };
 
-    aNode(const QString &nodeName, int panelColumn, int nodeKind, const QString &gas, double cf,
-          const QString &label, const QString &hwNode, const QString &channel, int x, int y, int w, int h,
-          Telso *telso);
+    aNode(const QString &nodeName, int panelColumn, int nodeKind, const QString &gas, double cf, const QString &label,
+          const QString &hwNode, const QString &channel, int x, int y, int w, int h, Telso *telso);
     ~aNode() override;
 
     virtual QString typeName() const;

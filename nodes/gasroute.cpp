@@ -3,7 +3,7 @@
 #include "config/numbers.h"
 
 #include "bus/telso.h"
-#include "nodes/remoteaccess.h"
+#include "bus/remoteaccess.h"
 
 #include <QSet>
 

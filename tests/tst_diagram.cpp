@@ -34,23 +34,6 @@ struct LivePanel {
     }
 };
 
-// Layers of two junctions, each feeding both of the next; the N2 valve 1 and the Ar valve 2 under the
-// first pair, MFC "Top" over the last: 2^layers paths lead from the top to the valves.
-QByteArray diamond(int layers)
-{
-    QByteArray t = "VALVE 1 0 N2 1 A Dev c1 30 2 1 1\nVALVE 2 1 Ar 1 B Dev c2 70 2 1 1\nMFC 1 0 N2 1 M Dev m 50 98 5 1\n"
-                   "CONNECT VALVE 1 NODE 1\nCONNECT VALVE 2 NODE 2\nTELSO_CH Top MFC 1\n";
-    for (int l = 0; l < layers; ++l) {
-        for (int k = 1; k <= 2; ++k) {
-            const int n = 2 * l + k;
-            t += QString("NODE %1 - 0 \"\" %2 %3 1 1\n").arg(n).arg(k == 1 ? 30 : 70).arg(5 + 4 * l).toLatin1();
-            if (l > 0)
-                t += QString("CONNECT NODE %1 NODE %3\nCONNECT NODE %2 NODE %3\n").arg(2 * l - 1).arg(2 * l).arg(n).toLatin1();
-        }
-    }
-    return t + QString("CONNECT NODE %1 MFC 1\nCONNECT NODE %2 MFC 1\n").arg(2 * layers - 1).arg(2 * layers).toLatin1();
-}
-
 int darkPixels(const QImage &img, const QRect &area)
 {
     int count = 0;
@@ -75,7 +58,7 @@ private slots:
     void hiddenInfoFrameDrawsNoLabel();
     void doubleClick_data();
     void doubleClick();
-    void diamondPlant();
+    void diamond();
 };
 
 void TestDiagram::mapping_data()
@@ -201,9 +184,9 @@ void TestDiagram::doubleClick()
 
 // Every walk that the diagram and the flowing state make is done once per node, not once per path;
 // "Stat" still lists a node once per path.
-void TestDiagram::diamondPlant()
+void TestDiagram::diamond()
 {
-    LivePanel small(diamond(2));
+    LivePanel small(diamondPlant(2));
     QVERIFY(small.loggedIn());
     small.valve()->showStat(true);
     small.server.send("C.1>Kestrune.Top Stat");
@@ -212,7 +195,7 @@ void TestDiagram::diamondPlant()
 
     QElapsedTimer timer;
     timer.start();
-    LivePanel big(diamond(20));
+    LivePanel big(diamondPlant(20));
     QVERIFY(big.loggedIn());
     big.valve()->showStat(true);
     const QImage img = big.paint();

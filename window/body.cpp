@@ -4,8 +4,11 @@
 #include "config/config.h"
 #include "config/numbers.h"
 #include "diagram/gview.h"
+#include "mfc/amfc.h"
 #include "nodes/anode.h"
-#include "nodes/condterm.h"
+#include "plant/plantdescription.h"
+#include "valves/avalve.h"
+#include "window/plantbuilder.h"
 #include "window/stopreport.h"
 
 #include <QDebug>
@@ -68,15 +71,7 @@ Body::Body()
 
     display->setDiagramSize(dimension(QStringLiteral("DISP_WIDTH")), dimension(QStringLiteral("DISP_HEIGHT")));
 
-    makeValves();
-    setExclusiveGroups();
-    setConditionsToOpen();
-    setConditionsToClose();
-    makeMfcs();
-    makeNodes();
-    makeConnections();
-    setTimes();
-    setBusChannels();
+    buildPlant();
 
     const int confirmMsec =
         DeviceWatch::confirmMsecFor(config.value(QStringLiteral("CONFIRM_TIMEOUT"), QStringLiteral("5")));
@@ -111,30 +106,31 @@ Body::Body()
 
 Body::~Body()
 {
-    // Valves and MFCs go with their panels; the rest has no parent. The
-    // window lives as long as the process, so this only tidies up the end.
-    for (aNode *node : std::as_const(nodes)) {
-        node->condToOpen.clear();
-        node->condToClose.clear();
-    }
-    qDeleteAll(condTerms);
-    for (aNode *node : std::as_const(nodes)) {
-        if (node->nodeKind == aNode::PlainNode)
-            delete node;
-    }
+    // The window lives as long as the process, so this only tidies up the
+    // end: the plant goes with its builder and its panels.
+    plant.reset();
     delete exclusiveMsg;
     // No new attempt in the moment before the client goes.
     bus->setReconnectDelay(0);
     bus->deleteLater();
 }
 
+void Body::buildPlant()
+{
+    plant = std::make_unique<PlantBuilder>(PlantDescription(config), bus);
+    plant->build(valveGrid, mfcGrid);
+    nodes = plant->nodes();
+    for (aValve *valve : plant->valves()) {
+        connect(valve, &aNode::newStat, this, &Body::record);
+        connect(valve, &aValve::triedToOpenExclusiveValves, this, &Body::vCtrlMsg);
+    }
+    for (aMFC *mfc : plant->mfcs())
+        connect(mfc, &aMFC::newValue, this, &Body::record);
+}
+
 aNode *Body::findNode(int number, int type) const
 {
-    for (aNode *node : nodes) {
-        if (node->nodeKind == type && toInt32(node->nodeName) == number)
-            return node;
-    }
-    return nullptr;
+    return plant->findNode(number, type);
 }
 
 void Body::stopAll()

@@ -8,11 +8,12 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class aMFC;
 class aNode;
-struct CondTerm;
 class GView;
+class PlantBuilder;
 class QGridLayout;
 class QLabel;
 class QMessageBox;
@@ -63,30 +64,16 @@ public slots:
 private:
     Q_DISABLE_COPY(Body)
 
+    void buildPlant();
     void setupRemoteControl();
-    void makeValves();
-    void setExclusiveGroups();
-    void setConditionsToOpen();
-    void setConditionsToClose();
-    void makeMfcs();
-    void makeNodes();
-    void makeConnections();
-    void setTimes();
-    void setBusChannels();
-
-    aNode *findOpenReference(const QString &word) const;
-    void readConditions(const QString &key, const QString &what,
-                        const std::function<aNode *(const QString &)> &resolve);
 
     QGridLayout *valveGrid = nullptr;
     QGridLayout *mfcGrid = nullptr;
     GView *display = nullptr;
     Telso *bus = nullptr;
     QMessageBox *exclusiveMsg = nullptr;
+    std::unique_ptr<PlantBuilder> plant;
     QList<aNode *> nodes;
-    // Terms of the conditions made from the configuration; the nodes only
-    // point to them.
-    QList<CondTerm *> condTerms;
 
     QLabel *linkLabel = nullptr;
     RemoteAccess *access = nullptr;

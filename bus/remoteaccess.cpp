@@ -1,4 +1,4 @@
-#include "nodes/remoteaccess.h"
+#include "bus/remoteaccess.h"
 
 #include "config/takeitem.h"
 #include "config/writelog.h"

@@ -45,6 +45,8 @@ public:
     void restartCloseTimer();
     void stopOpenTimer();
     void stopCloseTimer();
+    // The shortest countdown a time to open or close gives (ms).
+    static constexpr int MinTimedInterval = 1000;
 
     // Gas routing.
     static bool findGasPath(const QString &gas, aNode *n, QList<aNode *> &route);
@@ -54,8 +56,9 @@ public:
     QString nowGasText();
     static void setPurgeTree(aNode *n, double magnification);
 
-    // True when the node has a bus client that is not logged in: a command
-    // for the hardware would go nowhere.
+    // True when the node has a bus client that is not logged in, or whose
+    // server has not answered for a while: a command for the hardware would
+    // go nowhere, or arrive only when the server wakes up.
     bool linkDown() const;
 
     bool stat = true;
@@ -103,4 +106,6 @@ private slots:
 
 private:
     Q_DISABLE_COPY(aNode)
+
+    int shortestInterval(double minutes, int msec, const char *what) const;
 };

@@ -60,6 +60,12 @@ void TestPlantCheck::problems_data()
     QTest::newRow("condition target missing stops later entries")
         << v12 + "COND_TO_OPEN 9 1 ON\nCOND_TO_OPEN 1 2 ON\nCOND_TO_OPEN 2 1 ON\n"
         << QStringList{"plant.cfg:3: COND_TO_OPEN: no VALVE 9; this and the 2 later COND_TO_OPEN entries are ignored"};
+    // Valve 2 cycles in 1.1 minutes: slow enough.
+    QTest::newRow("timers")
+        << v12 + "TIME_TO_OPEN VALVE 1 0.001\nTIME_TO_CLOSE VALVE 1 0.5\nTIME_TO_CLOSE VALVE 2 0.9\nTIME_TO_OPEN VALVE 2 0.2\n"
+        << QStringList{"plant.cfg:3: TIME_TO_OPEN VALVE 1: 0.001 min is below one second; one second is used",
+                       "plant.cfg:4: VALVE 1: opening after 0.001 min and closing after 0.5 min cycle it more often "
+                       "than once a minute"};
     QTest::newRow("unknown key") << "VALVES 1 0 N2\n"
                                  << QStringList{"plant.cfg:1: unknown key \"VALVES\"; the entry is not used"};
 }

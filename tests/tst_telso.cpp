@@ -52,6 +52,9 @@ private slots:
     void login();
     void receive_data();
     void receive();
+    void greeting_data();
+    void greeting();
+    void backlogBound();
     void sendAndClose();
     void portNumber();
 };
@@ -130,8 +133,7 @@ void TestTelso::receive_data()
     row("flood without line feed", (QByteArray(3000, 'z') + "Evil>Kestrune Stat ").repeated(8) + "\n", {}, {overlong});
 }
 
-// Lines arriving with the greeting are no requests; each line here is
-// followed by one that must still be dispatched; nothing is answered.
+// Each line here is followed by one that must still be dispatched; nothing is answered.
 void TestTelso::receive()
 {
     QFETCH(QByteArray, bytes);
@@ -139,7 +141,6 @@ void TestTelso::receive()
     QFETCH(QStringList, messages);
 
     Session s;
-    s.server.setGreeting("Welcome\nA>Kestrune SetPurge 2\nA>Kestrune IsBusy\n");
     Recorder rec(s.telso);
     QVERIFY(loginTelso(s.telso, s.server));
     MessageCapture capture;
@@ -148,6 +149,50 @@ void TestTelso::receive()
                               10000);
     QCOMPARE(capture.messages(), messages);
     QVERIFY(s.server.lines().isEmpty());
+}
+
+void TestTelso::greeting_data()
+{
+    QTest::addColumn<QByteArray>("greeting"); // one write
+    QTest::addColumn<QString>("seen");
+    QTest::newRow("request with it") << QByteArray("Welcome Kestrune\nprobe.1>Kestrune Stat\n") << "askStat|probe.1|Stat|";
+    QTest::newRow("only messages to this program")
+        << QByteArray("Welcome\nNews: a>b c\nA>Other SetPurge 2\nA>Kestrune.L1 GetGas\nA>Kestrune IsBusy\n")
+        << "AskGetNowGas|A|GetGas|";
+}
+
+// Served after ready(), when the nodes listen.
+void TestTelso::greeting()
+{
+    QFETCH(QByteArray, greeting);
+    QFETCH(QString, seen);
+    Session s;
+    s.server.setGreeting(greeting);
+    Recorder rec(s.telso);
+    connect(&s.telso, &Telso::ready, &rec, [&rec] { rec.seen << "ready"; });
+    QVERIFY(loginTelso(s.telso, s.server));
+    QTRY_COMPARE_WITH_TIMEOUT(rec.seen, (QStringList{"ready", seen}), 10000);
+}
+
+// A server that stops reading: requests are left unread while the answers cannot go out, so the
+// backlog stays near its limit, and the link is dropped as stalled.
+void TestTelso::backlogBound()
+{
+    Session s;
+    QVERIFY(loginTelso(s.telso, s.server));
+    s.telso.setLinkTimeout(300);
+    qint64 most = 0;
+    int answered = 0;
+    connect(&s.telso, &Telso::askStat, &s.telso, [&](const TMsg &m) {
+        s.telso.reply(m, QString(3900, 'x'));
+        most = std::max(most, s.telso.socket ? s.telso.socket->bytesToWrite() : 0);
+        ++answered;
+    });
+    s.server.setReading(false);
+    s.server.sendRaw(QByteArray("A>Kestrune Stat\n").repeated(5000)); // 20 MB of answers
+    QTRY_COMPARE_WITH_TIMEOUT(s.telso.linkState(), Telso::LinkDown, 10000);
+    QCOMPARE(s.telso.downReason(), Telso::DownStalled);
+    QVERIFY2(most <= Telso::BacklogLimit + 4000 && answered < 5000, qPrintable(QString::number(most)));
 }
 
 void TestTelso::sendAndClose()

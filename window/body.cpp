@@ -8,6 +8,7 @@
 #include "nodes/anode.h"
 #include "valves/avalve.h"
 #include "valves/condterm.h"
+#include "window/checkedappend.h"
 
 #include <QDebug>
 #include <QGridLayout>
@@ -76,13 +77,26 @@ Body::Body()
         connect(node, &aNode::commandNotSent, this, &Body::commandNotSent);
     }
 
+    // Lost record rows are counted and shown from the first row on.
+    recordFile = new CheckedAppend(QStringLiteral("Record file"), this);
+    recordLabel = new QLabel;
+    recordLabel->hide();
+    statusbar->addPermanentWidget(recordLabel);
+    connect(recordFile, &CheckedAppend::failuresChanged, this, [this](int count) {
+        recordLabel->setText(tr("Record rows not written: %1").arg(count));
+        recordLabel->show();
+    });
     record();
 
     // The link's state stays in view; passing messages take the rest of the bar.
+    keyLabel = new QLabel(keyText());
+    keyLabel->setVisible(!keyLabel->text().isEmpty());
+    statusbar->addPermanentWidget(keyLabel);
     linkLabel = new QLabel;
     statusbar->addPermanentWidget(linkLabel);
     connect(bus, &Telso::linkChanged, this, &Body::showLinkState);
     bus->setReconnectDelay(reconnectDelay(config.value(QStringLiteral("TELSO_RECONNECT"), QStringLiteral("1"))));
+    bus->setLinkTimeout(linkTimeout(config.value(QStringLiteral("LINK_TIMEOUT"), QStringLiteral("10"))));
     showLinkState();
     bus->connectToServer();
 
@@ -124,7 +138,7 @@ aNode *Body::findNode(int number, int type) const
 
 void Body::stopAll()
 {
-    if (!bus->isLoggedIn()) {
+    if (!bus->isLoggedIn() || !bus->isAnswering()) {
         commandNotSent();
         return;
     }

@@ -50,12 +50,21 @@ private:
     void checkConditions(const QString &key, bool prefixes);
     void checkConnections();
     void checkTimes(const QString &key);
+    void checkCycles();
     void checkBusNames();
     void checkUnknownKeys();
 
     const Config &cfg;
     QList<Node> nodes;
     QHash<int, QList<int>> upstream; // node index -> indices of the nodes feeding it
+    struct TimeSet
+    {
+        double minutes;
+        QString file;
+        int line;
+    };
+    QHash<int, TimeSet> opens;  // valve number -> its time to open in force
+    QHash<int, TimeSet> closes; // the same for closing
     QList<Problem> found;
     QSet<QString> seen;
 };

@@ -52,7 +52,8 @@ Telso::Telso(const QString &ip, const QString &port, const QString &keyFile, con
     stallTimer = new QTimer(this);
     stallTimer->setSingleShot(true);
     connect(stallTimer, &QTimer::timeout, this, [this] {
-        qDebug().noquote() << QStringLiteral("no answer from the server for %1 ms, connection dropped").arg(stallTimeout);
+        qDebug().noquote()
+            << QStringLiteral("no answer from the server for %1 ms, connection dropped").arg(stallTimeout);
         dropConnection(DownStalled);
     });
     backlogTimer = new QTimer(this);
@@ -403,9 +404,9 @@ void Telso::takeLines()
     }
 }
 
-// The server's answer to the login, with whatever came with it. A line that
-// is not a message and says "refused" refuses the login; messages to this
-// program are served once it is logged in, the rest is skipped.
+// The server's answer to the login, with whatever came with it. Messages to
+// this program are served once it is logged in; of the rest, a line that
+// says "refused" refuses the login, anything else is skipped.
 void Telso::finishLogin()
 {
     QByteArray line;
@@ -543,8 +544,8 @@ void Telso::checkBacklog()
     if (!writeBlocked() || !socket)
         return;
     if (socket->bytesToWrite() > MaxBacklog) {
-        qDebug().noquote() << QStringLiteral("more than %1 bytes not taken by the server, connection dropped")
-                                  .arg(MaxBacklog);
+        qDebug().noquote()
+            << QStringLiteral("more than %1 bytes not taken by the server, connection dropped").arg(MaxBacklog);
         dropConnection(DownStalled);
     } else if (stallTimeout > 0 && !backlogTimer->isActive()) {
         backlogTimer->start(stallTimeout);

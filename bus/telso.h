@@ -160,7 +160,7 @@ private:
     {
         QPointer<QObject> context;
         std::function<void(bool)> done;
-        quint64 read;            // reads seen when it started waiting
+        quint64 read; // reads seen when it started waiting
         QDeadlineTimer deadline;
     };
     quint64 reads = 0;     // readyRead notifications taken so far

@@ -150,8 +150,8 @@ private slots:
         QTest::newRow("refusal") << QByteArray("Login refused: wrong key\n") << false << QByteArray()
                                  << "Login to 127.0.0.1:%1 failed: Login refused: wrong key; next attempt at "
                                  << "Key file Kestrune.key not found: logging in with an empty key";
-        QTest::newRow("closed at once") << QByteArray("Welcome\n") << true << QByteArray(" \n")
-                                        << "Connection lost at " << "Key file Kestrune.key holds no key: logging in with an empty key";
+        QTest::newRow("closed at once") << QByteArray("Welcome\n") << true << QByteArray(" \n") << "Connection lost at "
+                                        << "Key file Kestrune.key holds no key: logging in with an empty key";
     }
 
     void refusedLogin()
@@ -186,7 +186,8 @@ private slots:
         TempWorkDir dir;
         FakeServer server;
         loadConfig(dir, "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toUtf8() +
-                            "\nTELSO_RECONNECT 0.05\nLINK_TIMEOUT 1\nVALVE 1 0 N2 1 L1 Dev ch1\nTIME_TO_CLOSE VALVE 1 0.02\n");
+                            "\nTELSO_RECONNECT 0.05\nLINK_TIMEOUT 1\nVALVE 1 0 N2 1 L1 Dev ch1\n"
+                            "TIME_TO_CLOSE VALVE 1 0.02\n");
         Body body;
         auto *valve = static_cast<aValve *>(body.findNode(1, aNode::Valve));
         QVERIFY(server.waitForLines(2));

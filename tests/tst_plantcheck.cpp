@@ -45,7 +45,7 @@ void TestPlantCheck::problems_data()
     const QString v12 = "VALVE 1 0 N2 1 L Dev ch1\nVALVE 2 1 Ar 1 L Dev ch2\n";
     QTest::newRow("clean") << v12 + "MFC 1 0 N2 1 M Dev\nMFC 2 1 N2 1 DUMMY\nNODE 1 - 0 J\nCONNECT VALVE 1 NODE 1\n"
                                     "CONNECT NODE 1 MFC 1\nTELSO_CH Line1 MFC 1\nEXCLUSIVE 1 2\nCOND_TO_OPEN V2 1 off\n"
-                                    "TIME_TO_OPEN valve 1 1.5\nTELSO_PORT 0x17A9\nTELSO_RECONNECT 0.5\n"
+                                    "TIME_TO_OPEN valve 1 1.5\nTELSO_PORT 0x17A9\nTELSO_RECONNECT 0.5\nLINK_TIMEOUT 2\n"
                            << QStringList{};
     QTest::newRow("places across includes")
         << "TELSO_PORT x\nINCLUDE part.cfg\nVALVE 1 0 N2 1 L Dev ch1\nINCLUDE plant.cfg\n"
@@ -62,7 +62,8 @@ void TestPlantCheck::problems_data()
         << QStringList{"plant.cfg:3: COND_TO_OPEN: no VALVE 9; this and the 2 later COND_TO_OPEN entries are ignored"};
     // Valve 2 cycles in 1.1 minutes: slow enough.
     QTest::newRow("timers")
-        << v12 + "TIME_TO_OPEN VALVE 1 0.001\nTIME_TO_CLOSE VALVE 1 0.5\nTIME_TO_CLOSE VALVE 2 0.9\nTIME_TO_OPEN VALVE 2 0.2\n"
+        << v12 + "TIME_TO_OPEN VALVE 1 0.001\nTIME_TO_CLOSE VALVE 1 0.5\n"
+                 "TIME_TO_CLOSE VALVE 2 0.9\nTIME_TO_OPEN VALVE 2 0.2\n"
         << QStringList{"plant.cfg:3: TIME_TO_OPEN VALVE 1: 0.001 min is below one second; one second is used",
                        "plant.cfg:4: VALVE 1: opening after 0.001 min and closing after 0.5 min cycle it more often "
                        "than once a minute"};

@@ -80,6 +80,7 @@ Body::Body()
     // Lost record rows are counted and shown from the first row on.
     recordFile = new CheckedAppend(QStringLiteral("Record file"), this);
     recordLabel = new QLabel;
+    recordLabel->setObjectName(QStringLiteral("recordRows"));
     recordLabel->hide();
     statusbar->addPermanentWidget(recordLabel);
     connect(recordFile, &CheckedAppend::failuresChanged, this, [this](int count) {

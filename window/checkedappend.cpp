@@ -26,7 +26,8 @@ bool CheckedAppend::append(const QString &fileName, const QString &text, const Q
     if (written) {
         if (inFailure) {
             inFailure = false;
-            report(QStringLiteral("%1 %2 is written again after %3 failed writes").arg(what, fileName).arg(failedInRun));
+            report(
+                QStringLiteral("%1 %2 is written again after %3 failed writes").arg(what, fileName).arg(failedInRun));
         }
         return true;
     }

@@ -198,7 +198,7 @@ void PlantCheck::checkSettings()
                 report(e, QStringLiteral("TELSO_PORT: \"%1\" is not a port number; port 0 is used").arg(e.value));
         } else if (e.key == QLatin1String("TELSO_RECONNECT") || e.key == QLatin1String("LINK_TIMEOUT")) {
             const QString off = e.key == QLatin1String("LINK_TIMEOUT") ? QStringLiteral("stall detection is off")
-                                                                        : QStringLiteral("recovery is off");
+                                                                       : QStringLiteral("recovery is off");
             if (e.value.isEmpty())
                 report(e, QStringLiteral("%1 has no value; %2").arg(e.key, off));
             else if (!isDecimal(e.value))
@@ -399,8 +399,8 @@ void PlantCheck::checkTimes(const QString &key)
         const double minutes = toDecimal(w[2]);
         const double msec = std::trunc(minutes * 60000.0);
         if (msec > 0 && msec < 1000)
-            report(e, QStringLiteral("%1 VALVE %2: %3 min is below one second; one second is used")
-                          .arg(key, w[1], w[2]));
+            report(e,
+                   QStringLiteral("%1 VALVE %2: %3 min is below one second; one second is used").arg(key, w[1], w[2]));
         (key == QLatin1String("TIME_TO_OPEN") ? opens : closes)[toInt32(w[1])] = {minutes, e.file, e.line};
     }
 }

@@ -425,7 +425,6 @@ void Telso::finishLogin()
     if (!answered)
         return;
     if (!refused.isEmpty()) {
-        qDebug().noquote() << QStringLiteral("login refused by the server: ") + refused;
         refusedWith = refused;
         dropConnection(DownRefused);
         return;
@@ -438,10 +437,7 @@ void Telso::finishLogin()
     loginTimer->stop();
     // The waits start over once the server has kept the login a while, or
     // has sent something more: a server that closes at once has refused it.
-    if (loginHold > 0)
-        holdTimer->start(loginHold);
-    else
-        nextDelay = firstDelay;
+    holdTimer->start(LoginHold);
     emit ready();
     emit linkChanged();
     for (const QByteArray &request : std::as_const(forUs)) {

@@ -52,18 +52,17 @@ public:
 
     // Recovery: after a lost link or a failed attempt the next attempt comes
     // msec later, the wait doubling with every failure up to
-    // MaxReconnectDelay and starting over after a login. 0 (the default)
-    // leaves the link down.
+    // MaxReconnectDelay and starting over once a login has held. 0 (the
+    // default) leaves the link down.
     void setReconnectDelay(int msec);
     int reconnectDelay() const { return firstDelay; }
     static constexpr int MaxReconnectDelay = 30000;
     // With recovery on, an attempt that has not logged in by then is given up.
     static constexpr int LoginTimeout = 10000;
 
-    // A login whose connection the server closes before it has sent anything
-    // more, and within this time, counts as a failed attempt.
-    void setLoginHold(int msec) { loginHold = msec; }
-    static constexpr int DefaultLoginHold = 5000;
+    // A login holds once the server has sent something after its answer, or
+    // has kept the connection this long; one it closes before is refused.
+    static constexpr int LoginHold = 5000;
 
     // Stall detection, 0 (the default) off: with an answer awaited and
     // nothing at all received for msec, or more than BacklogLimit bytes
@@ -85,7 +84,8 @@ public:
     bool isAnswering() const;
     // Calls done(true) as soon as anything arrives from the server, or
     // done(false) when nothing has within the answer grace or the link goes
-    // first. Only while logged in with stall detection on; context ends it.
+    // first; not at all once context is gone. Without stall detection it
+    // answers at once: whether the link is up.
     void whenHeard(QObject *context, const std::function<void(bool)> &done);
 
     KeyState keyState() const { return keysRead; }
@@ -168,7 +168,6 @@ private:
     QList<Waiter> waiters;
     int firstDelay = 0;
     int nextDelay = 0;
-    int loginHold = DefaultLoginHold;
     int stallTimeout = 0;
     KeyState keysRead = KeysRead;
     DownReason reason = DownLost;

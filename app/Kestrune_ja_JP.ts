@@ -59,6 +59,38 @@
         <source>Disconnected</source>
         <translation>未接続</translation>
     </message>
+    <message>
+        <source>Login to %1 failed: %2; next attempt at %3</source>
+        <translation>%1 へのログインに失敗しました: %2。次の再接続は %3 です</translation>
+    </message>
+    <message>
+        <source>Login to %1 failed: %2; no further attempts</source>
+        <translation>%1 へのログインに失敗しました: %2。再接続は行いません</translation>
+    </message>
+    <message>
+        <source>Server not responding since %1; next attempt at %2</source>
+        <translation>%1 からサーバーが応答しません。次の再接続は %2 です</translation>
+    </message>
+    <message>
+        <source>Server not responding since %1; no further attempts</source>
+        <translation>%1 からサーバーが応答しません。再接続は行いません</translation>
+    </message>
+    <message>
+        <source>Server not responding: nothing was sent</source>
+        <translation>サーバーが応答しないため、何も送信されませんでした</translation>
+    </message>
+    <message>
+        <source>Key file %1 not found: logging in with an empty key</source>
+        <translation>キーファイル %1 が見つかりません。空のキーでログインします</translation>
+    </message>
+    <message>
+        <source>Key file %1 holds no key: logging in with an empty key</source>
+        <translation>キーファイル %1 にキーがありません。空のキーでログインします</translation>
+    </message>
+    <message>
+        <source>Record rows not written: %1</source>
+        <translation>記録ファイルに書き込めなかった行: %1</translation>
+    </message>
 </context>
 <context>
     <name>GView</name>

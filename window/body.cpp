@@ -9,6 +9,7 @@
 #include "valves/avalve.h"
 #include "valves/condterm.h"
 #include "window/stopreport.h"
+#include "window/checkedappend.h"
 
 #include <QDebug>
 #include <QGridLayout>
@@ -83,14 +84,28 @@ Body::Body()
         node->setWatchTimes(confirmMsec, pollMsec);
     }
 
+    // Lost record rows are counted and shown from the first row on.
+    recordFile = new CheckedAppend(QStringLiteral("Record file"), this);
+    recordLabel = new QLabel;
+    recordLabel->setObjectName(QStringLiteral("recordRows"));
+    recordLabel->hide();
+    statusbar->addPermanentWidget(recordLabel);
+    connect(recordFile, &CheckedAppend::failuresChanged, this, [this](int count) {
+        recordLabel->setText(tr("Record rows not written: %1").arg(count));
+        recordLabel->show();
+    });
     record();
     setupRemoteControl();
 
     // The link's state stays in view; passing messages take the rest of the bar.
+    keyLabel = new QLabel(keyText());
+    keyLabel->setVisible(!keyLabel->text().isEmpty());
+    statusbar->addPermanentWidget(keyLabel);
     linkLabel = new QLabel;
     statusbar->addPermanentWidget(linkLabel);
     connect(bus, &Telso::linkChanged, this, &Body::showLinkState);
     bus->setReconnectDelay(reconnectDelay(config.value(QStringLiteral("TELSO_RECONNECT"), QStringLiteral("1"))));
+    bus->setLinkTimeout(linkTimeout(config.value(QStringLiteral("LINK_TIMEOUT"), QStringLiteral("10"))));
     showLinkState();
     bus->connectToServer();
 
@@ -135,7 +150,7 @@ aNode *Body::findNode(int number, int type) const
 
 void Body::stopAll()
 {
-    if (!bus->isLoggedIn()) {
+    if (!bus->isLoggedIn() || !bus->isAnswering()) {
         commandNotSent();
         return;
     }

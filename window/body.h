@@ -16,6 +16,7 @@
 
 class aMFC;
 class aNode;
+class CheckedAppend;
 struct CondTerm;
 class GView;
 class QGridLayout;
@@ -47,9 +48,15 @@ public:
     QString recordFileName(const QDate &date) const;
     // The state of the link to the message server, as the status bar shows it.
     QString linkText() const;
+    // What is wrong with the key file, empty when it gave keys.
+    QString keyText() const;
+    // The record file's writes, and how many of them failed.
+    CheckedAppend *recordWrites() const { return recordFile; }
     // TELSO_RECONNECT in milliseconds: seconds, decimals allowed, 0 or
     // anything that is not a positive number turns recovery off; capped.
     static int reconnectDelay(const QString &seconds);
+    // LINK_TIMEOUT in milliseconds, read the same way; 0 turns it off.
+    static int linkTimeout(const QString &seconds);
 
     // The clock the record file reads; tests set it to cross midnight or 2038.
     static std::function<QDateTime()> clock;
@@ -134,6 +141,9 @@ private:
     QLabel *remoteLabel = nullptr;
     QLabel *refusedLabel = nullptr;
     StopReport *stopReport = nullptr;
+    QLabel *keyLabel = nullptr;
+    QLabel *recordLabel = nullptr;
+    CheckedAppend *recordFile = nullptr;
 
     QGridLayout *panelGrid = nullptr;
 
@@ -142,5 +152,6 @@ private:
     void updateRecordColumns();
     QList<aMFC *> recordMfcs;
     QList<aNode *> recordValves;
+    QString recordHeader;
     qsizetype recordColumnsFrom = -1;
 };

@@ -86,6 +86,7 @@ PlantCheck::PlantCheck(const Config &cfg) : cfg(cfg)
     checkConnections();
     checkTimes(QStringLiteral("TIME_TO_OPEN"));
     checkTimes(QStringLiteral("TIME_TO_CLOSE"));
+    checkCycles();
     checkBusNames();
     checkRemoteAccess();
     checkUnknownKeys();
@@ -197,13 +198,15 @@ void PlantCheck::checkSettings()
                 report(e, QStringLiteral("TELSO_PORT has no value; port 0 is used"));
             else if (!isPort(e.value))
                 report(e, QStringLiteral("TELSO_PORT: \"%1\" is not a port number; port 0 is used").arg(e.value));
-        } else if (e.key == QLatin1String("TELSO_RECONNECT")) {
+        } else if (e.key == QLatin1String("TELSO_RECONNECT") || e.key == QLatin1String("LINK_TIMEOUT")) {
+            const QString off = e.key == QLatin1String("LINK_TIMEOUT") ? QStringLiteral("stall detection is off")
+                                                                       : QStringLiteral("recovery is off");
             if (e.value.isEmpty())
-                report(e, QStringLiteral("TELSO_RECONNECT has no value; recovery is off"));
+                report(e, QStringLiteral("%1 has no value; %2").arg(e.key, off));
             else if (!isDecimal(e.value))
-                report(e, QStringLiteral("TELSO_RECONNECT: \"%1\" is not a number; recovery is off").arg(e.value));
+                report(e, QStringLiteral("%1: \"%2\" is not a number; %3").arg(e.key, e.value, off));
             else if (e.value.toDouble() < 0)
-                report(e, QStringLiteral("TELSO_RECONNECT: %1 is below 0; recovery is off").arg(e.value));
+                report(e, QStringLiteral("%1: %2 is below 0; %3").arg(e.key, e.value, off));
         } else if (e.key == QLatin1String("CONFIRM_TIMEOUT")) {
             if (!isDecimal(e.value) || e.value.toDouble() <= 0)
                 report(e, QStringLiteral("CONFIRM_TIMEOUT: \"%1\" is not a positive number; 5 seconds are used")
@@ -403,6 +406,30 @@ void PlantCheck::checkTimes(const QString &key)
             return;
         }
         needDecimal(e, key + QStringLiteral(" minutes"), w[2]);
+        const double minutes = toDecimal(w[2]);
+        const double msec = std::trunc(minutes * 60000.0);
+        if (msec > 0 && msec < 1000)
+            report(e,
+                   QStringLiteral("%1 VALVE %2: %3 min is below one second; one second is used").arg(key, w[1], w[2]));
+        (key == QLatin1String("TIME_TO_OPEN") ? opens : closes)[toInt32(w[1])] = {minutes, e.file, e.line};
+    }
+}
+
+// Timed opening and closing together switch a valve back and forth; faster
+// than once a minute it is worn out, not controlled.
+void PlantCheck::checkCycles()
+{
+    const auto msec = [](double minutes) { return std::max(1000.0, std::trunc(minutes * 60000.0)); };
+    for (auto open = opens.cbegin(); open != opens.cend(); ++open) {
+        const auto close = closes.constFind(open.key());
+        if (close == closes.cend() || !(open->minutes > 0) || !(close->minutes > 0) ||
+            msec(open->minutes) + msec(close->minutes) >= 60000)
+            continue;
+        const TimeSet &later = open->file == close->file && open->line > close->line ? *open : *close;
+        report(later.file, later.line,
+               QStringLiteral("VALVE %1: opening after %2 min and closing after %3 min cycle it more often than "
+                              "once a minute")
+                   .arg(QString::number(open.key()), shortest(open->minutes), shortest(close->minutes)));
     }
 }
 
@@ -461,7 +488,8 @@ void PlantCheck::checkUnknownKeys()
 {
     static const QSet<QString> known{
         QStringLiteral("TELSO_IP"),      QStringLiteral("TELSO_PORT"),      QStringLiteral("KEY_FILE_NAME"),
-        QStringLiteral("NAME_ON_TELSO"), QStringLiteral("TELSO_RECONNECT"), QStringLiteral("MFC_PANEL"),
+        QStringLiteral("NAME_ON_TELSO"), QStringLiteral("TELSO_RECONNECT"), QStringLiteral("LINK_TIMEOUT"),
+        QStringLiteral("MFC_PANEL"),
         QStringLiteral("DISP_PANEL"),    QStringLiteral("VALVE_PANEL"),     QStringLiteral("DISP_WIDTH"),
         QStringLiteral("DISP_HEIGHT"),   QStringLiteral("VALVE"),           QStringLiteral("MFC"),
         QStringLiteral("NODE"),          QStringLiteral("CONNECT"),         QStringLiteral("TELSO_CH"),

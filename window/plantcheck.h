@@ -50,6 +50,7 @@ private:
     void checkConditions(const QString &key, bool prefixes);
     void checkConnections();
     void checkTimes(const QString &key);
+    void checkCycles();
     void checkBusNames();
     void checkRemoteAccess();
     void checkUnknownKeys();
@@ -57,6 +58,14 @@ private:
     const Config &cfg;
     QList<Node> nodes;
     QHash<int, QList<int>> upstream; // node index -> indices of the nodes feeding it
+    struct TimeSet
+    {
+        double minutes;
+        QString file;
+        int line;
+    };
+    QHash<int, TimeSet> opens;  // valve number -> its time to open in force
+    QHash<int, TimeSet> closes; // the same for closing
     QList<Problem> found;
     QSet<QString> seen;
 };

@@ -152,6 +152,22 @@ void Body::askStat(const TMsg &msg)
     bus->reply(msg, QStringLiteral("@%1 %2").arg(msg.cmd, texts.join(QLatin1Char(' '))));
 }
 
+void Body::showStartupNotice(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    if (!noticeLabel) {
+        noticeLabel = new QLabel;
+        noticeLabel->setObjectName(QStringLiteral("startupNotice"));
+        noticeLabel->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0); font-weight: bold;"));
+        noticeLabel->setWordWrap(true);
+        // Permanent, so that passing messages never cover it.
+        statusbar->insertPermanentWidget(0, noticeLabel, 1);
+    }
+    noticeLabel->setText(text);
+    noticeLabel->setToolTip(text);
+}
+
 void Body::vCtrlMsg()
 {
     exclusiveMsg->show();

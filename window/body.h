@@ -43,6 +43,9 @@ public:
     QString recordFileName(const QDate &date) const;
     // The state of the link to the message server, as the status bar shows it.
     QString linkText() const;
+    // Keeps text (what went wrong at start-up) in view in the status bar;
+    // nothing when it is empty.
+    void showStartupNotice(const QString &text);
     // TELSO_RECONNECT in milliseconds: seconds, decimals allowed, 0 or
     // anything that is not a positive number turns recovery off; capped.
     static int reconnectDelay(const QString &seconds);
@@ -119,6 +122,7 @@ private:
     QPen textPen;
     bool mutedDrawing = false;
     QLabel *linkLabel = nullptr;
+    QLabel *noticeLabel = nullptr;
 
     QGridLayout *panelGrid = nullptr;
 

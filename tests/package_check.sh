@@ -48,7 +48,8 @@ expect 0 "kestrune-sim $version" "$bin/kestrune-sim" --version
 expect 0 "Usage: $bin/kestrune-sim" "$bin/kestrune-sim" --help
 expect 0 "kestrune-ctl $version" "$bin/kestrune-ctl" --version
 expect 0 "Usage: $bin/kestrune-ctl" "$bin/kestrune-ctl" --help
-[ -z "$(ls -A "$root/work" "$root/home")" ] || fail "files were written: $(ls -A "$root/work" "$root/home")"
+written=$(find "$root/work" "$root/home" -mindepth 1)
+[ -z "$written" ] || fail "files were written: $written"
 
 desktop-file-validate "$fs/usr/share/applications/org.kestrune.Kestrune.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$fs/usr/share/metainfo/org.kestrune.Kestrune.metainfo.xml" > /dev/null ||

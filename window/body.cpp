@@ -74,6 +74,8 @@ Body::Body()
     for (aNode *node : std::as_const(nodes)) {
         connect(node, &aNode::newStat, display, qOverload<>(&QWidget::update));
         connect(node, &aNode::commandNotSent, this, &Body::commandNotSent);
+        if (node->nodeKind == aNode::MFC)
+            connect(static_cast<aMFC *>(node), &aMFC::setPointRefused, this, &Body::showRefusal);
     }
 
     record();

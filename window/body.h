@@ -64,6 +64,7 @@ public slots:
     void Exit();
     void showLinkState();
     void commandNotSent();
+    void showRefusal(const QString &text);
 
 private:
     Q_DISABLE_COPY(Body)

@@ -68,3 +68,8 @@ void Body::commandNotSent()
 {
     statusbar->showMessage(tr("Not connected: nothing was sent"), refusalShownFor);
 }
+
+void Body::showRefusal(const QString &text)
+{
+    statusbar->showMessage(text, refusalShownFor);
+}

@@ -6,7 +6,9 @@
 #include "valves/avalve.h"
 #include "window/body.h"
 
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QtTest>
 
@@ -43,6 +45,7 @@ class TestWindow : public QObject
 private slots:
     void statAndStopAll();
     void exclusiveValvesBox();
+    void keyboard();
 };
 
 void TestWindow::statAndStopAll()
@@ -86,6 +89,37 @@ void TestWindow::exclusiveValvesBox()
              QString("Exclusive Valves: To open the exclusively controlled valves, change Settings."));
     v2->vOpen(); // shown again while shown: still the one box
     QCOMPARE(body.findChildren<QMessageBox *>().size() + (body.exclusiveBox()->parent() ? 0 : 1), 1);
+}
+
+void TestWindow::keyboard()
+{
+    TempWorkDir dir;
+    // MFC panel on top, the MFC of column 0 defined last; the valve below.
+    loadConfig(dir, "VALVE 1 0 N2 1 V1 Dev ch1\nMFC 1 1 N2 1 M1 MF c1\nMFC 2 0 N2 1 M2 MF c2\n");
+    Body body;
+    QVERIFY(QTest::qWaitForWindowActive(&body));
+    auto where = [](QWidget *w) {
+        for (QWidget *p = w; p; p = p->parentWidget())
+            if (auto *node = qobject_cast<aNode *>(p))
+                return node->label + "." + w->objectName();
+        return w ? w->objectName() : QString();
+    };
+    QStringList order;
+    body.findNode(2, aNode::MFC)->findChild<QLineEdit *>("NewSetPoint")->setFocus();
+    for (int i = 0; i < 11; ++i) {
+        order << where(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    // Reading order, read-only and hidden fields skipped, round to the start.
+    QCOMPARE(order.join(", "), QString("M2.NewSetPoint, M2.Purge, M2.InfoB, M2.UpdateSetPoint, M1.NewSetPoint, "
+                                       "M1.Purge, M1.InfoB, M1.UpdateSetPoint, N2 V1.B, StopAll, M2.NewSetPoint"));
+
+    QLineEdit *setPoint = body.findNode(1, aNode::MFC)->findChild<QLineEdit *>("NewSetPoint");
+    setPoint->setText("5O");
+    QTest::keyClick(setPoint, Qt::Key_Return);
+    QCOMPARE(body.statusBar()->currentMessage(), QString("M1: \"5O\" is not a number; nothing was sent"));
+    QTest::keyClick(setPoint, Qt::Key_F12); // Stop All, refused while offline
+    QTRY_COMPARE(body.statusBar()->currentMessage(), QString("Not connected: nothing was sent"));
 }
 
 QTEST_MAIN(TestWindow)

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMessageBox>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -79,6 +80,7 @@ Body::Body()
     }
 
     record();
+    orderTabs();
 
     // The link's state stays in view; passing messages take the rest of the bar.
     linkLabel = new QLabel;
@@ -91,6 +93,8 @@ Body::Body()
     connect(display, &GView::draw, this, &Body::draw);
     connect(display, &GView::mouseDoubleClicked, this, &Body::doubleClickedInDisplay);
     connect(StopAll, &QPushButton::clicked, this, &Body::stopAll);
+    // Set after the form's texts: a button's setText() replaces its shortcut.
+    StopAll->setShortcut(QKeySequence(Qt::Key_F12));
     connect(actionControllTimeToOpenClose, &QAction::triggered, this, &Body::controllTimeToOpenClose);
 
     show();
@@ -152,6 +156,48 @@ void Body::askStat(const TMsg &msg)
             texts << node->statusText();
     }
     bus->reply(msg, QStringLiteral("@%1 %2").arg(msg.cmd, texts.join(QLatin1Char(' '))));
+}
+
+void Body::orderTabs()
+{
+    // Tab follows the panels as they read: by row of the window, then by
+    // column, each panel's own fields in its order; Stop All comes last.
+    struct Panel
+    {
+        int row;
+        int column;
+        QWidgetList fields;
+    };
+    QList<Panel> panels;
+    for (aNode *node : std::as_const(nodes)) {
+        QGridLayout *grid = node->nodeKind == aNode::Valve ? valveGrid
+                            : node->nodeKind == aNode::MFC ? mfcGrid
+                                                           : nullptr;
+        const int at = grid ? grid->indexOf(node) : -1;
+        if (at < 0)
+            continue;
+        int row = 0, column = 0, gridRow = 0, span = 0;
+        grid->getItemPosition(at, &row, &column, &span, &span);
+        panelGrid->getItemPosition(panelGrid->indexOf(grid), &gridRow, &span, &span, &span);
+        QWidgetList fields;
+        for (QWidget *w = node->nextInFocusChain(); w != node && node->isAncestorOf(w); w = w->nextInFocusChain())
+            if (w->focusPolicy() & Qt::TabFocus)
+                fields << w;
+        panels << Panel{gridRow, column, fields};
+    }
+    std::stable_sort(panels.begin(), panels.end(), [](const Panel &a, const Panel &b) {
+        return a.row != b.row ? a.row < b.row : a.column < b.column;
+    });
+    QWidget *previous = nullptr;
+    for (const Panel &panel : std::as_const(panels)) {
+        for (QWidget *field : panel.fields) {
+            if (previous)
+                setTabOrder(previous, field);
+            previous = field;
+        }
+    }
+    if (previous)
+        setTabOrder(previous, StopAll);
 }
 
 void Body::showStartupNotice(const QString &text)

@@ -86,6 +86,7 @@ private:
     void makeConnections();
     void setTimes();
     void setBusChannels();
+    void orderTabs();
 
     aNode *findOpenReference(const QString &word) const;
     void readConditions(const QString &key, const QString &what,

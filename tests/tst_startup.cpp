@@ -72,6 +72,10 @@ void TestStartup::catalogueLoads()
     QCOMPARE(QCoreApplication::translate("Telso", "%1 %2\n"), QStringLiteral("%1 %2\n"));
     QCOMPARE(QCoreApplication::translate("Style", "Opening"), QStringLiteral("Opening"));
     QCoreApplication::removeTranslator(&translator);
+    // Qt's own texts, such as the line edits' context menu, follow.
+    QTranslator qt;
+    QVERIFY(loadQtCatalogue(qt) && QCoreApplication::installTranslator(&qt));
+    QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("コピー(&C)"));
 }
 
 void TestStartup::missingConfigStillStarts()

@@ -1,3 +1,4 @@
+#include "diagram/gview.h"
 #include "mfc/amfc.h"
 #include "nodes/anode.h"
 #include "support/configtext.h"
@@ -46,6 +47,7 @@ private slots:
     void statAndStopAll();
     void exclusiveValvesBox();
     void keyboard();
+    void roomGoesToTheDiagram();
 };
 
 void TestWindow::statAndStopAll()
@@ -120,6 +122,22 @@ void TestWindow::keyboard()
     QCOMPARE(body.statusBar()->currentMessage(), QString("M1: \"5O\" is not a number; nothing was sent"));
     QTest::keyClick(setPoint, Qt::Key_F12); // Stop All, refused while offline
     QTRY_COMPARE(body.statusBar()->currentMessage(), QString("Not connected: nothing was sent"));
+}
+
+void TestWindow::roomGoesToTheDiagram()
+{
+    TempWorkDir dir;
+    loadConfig(dir, "VALVE 1 0 N2 1 V1 Dev ch1\nTIME_TO_CLOSE VALVE 1 2\nMFC 1 0 N2 1 M1 MF c1\n");
+    Body body;
+    QWidget *mfc = body.findNode(1, aNode::MFC);
+    QWidget *valve = body.findNode(1, aNode::Valve);
+    body.resize(1900, 1000);
+    QTRY_VERIFY(body.diagram()->width() > 1800);
+    QCOMPARE(mfc->width(), mfc->sizeHint().width());
+    QVERIFY(valve->findChild<QWidget *>("DispTimeToClose")->isVisible());
+    QCOMPARE(valve->width(), valve->sizeHint().width()); // its time field would take the rest
+    body.resize(body.minimumSizeHint());
+    QTRY_VERIFY(body.diagram()->height() >= 80); // the plant stays in sight
 }
 
 QTEST_MAIN(TestWindow)

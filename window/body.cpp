@@ -13,6 +13,8 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+#include <QStyle>
 
 #include <algorithm>
 #include <cstdlib>
@@ -81,6 +83,7 @@ Body::Body()
 
     record();
     orderTabs();
+    fitLayout();
 
     // The link's state stays in view; passing messages take the rest of the bar.
     linkLabel = new QLabel;
@@ -156,6 +159,25 @@ void Body::askStat(const TMsg &msg)
             texts << node->statusText();
     }
     bus->reply(msg, QStringLiteral("@%1 %2").arg(msg.cmd, texts.join(QLatin1Char(' '))));
+}
+
+void Body::fitLayout()
+{
+    // Panels keep their own width and the rows keep to the left: a wide
+    // window gives its room to the diagram, not to stretched fields.
+    for (QGridLayout *grid : {valveGrid, mfcGrid}) {
+        for (int i = 0; i < grid->count(); ++i) {
+            if (QWidget *panel = grid->itemAt(i)->widget())
+                panel->setMaximumWidth(panel->sizeHint().width());
+        }
+        grid->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum), 0, grid->columnCount());
+    }
+    // The form's size may not fit a small or scaled screen: open no larger
+    // than the screen leaves room for, the title bar included.
+    if (const QScreen *s = screen()) {
+        const QSize room = s->availableSize() - QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
+        resize(size().boundedTo(room).expandedTo(minimumSizeHint()));
+    }
 }
 
 void Body::orderTabs()

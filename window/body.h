@@ -87,6 +87,7 @@ private:
     void setTimes();
     void setBusChannels();
     void orderTabs();
+    void fitLayout();
 
     aNode *findOpenReference(const QString &word) const;
     void readConditions(const QString &key, const QString &what,

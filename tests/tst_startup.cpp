@@ -22,6 +22,8 @@ private slots:
     void commandLine();
     void noConfigNotice_data();
     void noConfigNotice();
+    void stateFolder_data();
+    void stateFolder();
 };
 
 void TestStartup::arguments_data()
@@ -142,6 +144,7 @@ void TestStartup::commandLine()
     proc.setWorkingDirectory(dir.path());
     proc.setProcessChannelMode(QProcess::MergedChannels);
     proc.start(qEnvironmentVariable("KESTRUNE_BIN_DIR") + "/" + program, args);
+    QVERIFY2(proc.waitForStarted(10000), qPrintable(proc.errorString()));
     QVERIFY(proc.waitForFinished(30000));
     QCOMPARE(proc.exitStatus(), QProcess::NormalExit);
     QCOMPARE(proc.exitCode(), status);
@@ -196,6 +199,40 @@ void TestStartup::noConfigNotice()
         body.statusBar()->showMessage("a passing message");
         QVERIFY(label->isVisible());
         QCOMPARE(label->text(), shown);
+    }
+}
+
+void TestStartup::stateFolder_data()
+{
+    QTest::addColumn<QString>("stateHome"); // $XDG_STATE_HOME; %1: home
+    QTest::addColumn<QString>("workIn");    // empty: it cannot be used
+
+    QTest::newRow("XDG_STATE_HOME") << "%1/state" << "%1/state/kestrune";
+    QTest::newRow("relative: ignored") << "state" << "%1/.local/state/kestrune";
+    QTest::newRow("unset") << "" << "%1/.local/state/kestrune";
+    QTest::newRow("a file in the way") << "%1/file" << "";
+}
+
+void TestStartup::stateFolder()
+{
+    QFETCH(QString, stateHome);
+    QFETCH(QString, workIn);
+
+    TempWorkDir dir;
+    dir.write("file", "x");
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", dir.path().toUtf8());
+    qputenv("XDG_STATE_HOME", stateHome.arg(dir.path()).toUtf8());
+    const QString problem = enterStateFolder(true);
+    qputenv("HOME", home);
+    qunsetenv("XDG_STATE_HOME");
+    if (workIn.isEmpty()) {
+        QCOMPARE(problem, QString("Cannot work in %1/file/kestrune; files go to %1").arg(dir.path()));
+        QCOMPARE(QDir::currentPath(), dir.path());
+    } else {
+        QCOMPARE(problem, QString());
+        QCOMPARE(QDir::currentPath(), workIn.arg(dir.path()));
+        QVERIFY(!(QFileInfo(".").permissions() & (QFile::ReadGroup | QFile::ReadOther))); // only its owner's
     }
 }
 

@@ -18,6 +18,10 @@ class GView : public QFrame, private Ui_GView
 public:
     explicit GView(QWidget *parent = nullptr);
 
+    // Small enough for a 1080-line screen at twice the scale, large enough
+    // that the plant stays in sight.
+    QSize minimumSizeHint() const override { return QSize(120, 80); }
+
 signals:
     void draw(QPainter *painter);
     void mouseMoved(QMouseEvent *event);

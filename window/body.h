@@ -52,6 +52,9 @@ public:
     QString keyText() const;
     // The record file's writes, and how many of them failed.
     CheckedAppend *recordWrites() const { return recordFile; }
+    // Keeps text (what went wrong at start-up) in view in the status bar;
+    // nothing when it is empty.
+    void showStartupNotice(const QString &text);
     // TELSO_RECONNECT in milliseconds: seconds, decimals allowed, 0 or
     // anything that is not a positive number turns recovery off; capped.
     static int reconnectDelay(const QString &seconds);
@@ -75,6 +78,7 @@ public slots:
     void showRemoteControl();
     void showRefusals();
     void showDiagramToolTip(QHelpEvent *e);
+    void showRefusal(const QString &text);
 
 private:
     Q_DISABLE_COPY(Body)
@@ -97,6 +101,8 @@ private:
     void makeConnections();
     void setTimes();
     void setBusChannels();
+    void orderTabs();
+    void fitLayout();
 
     aNode *findOpenReference(const QString &word) const;
     void readConditions(const QString &key, const QString &what,
@@ -144,6 +150,7 @@ private:
     QLabel *keyLabel = nullptr;
     QLabel *recordLabel = nullptr;
     CheckedAppend *recordFile = nullptr;
+    QLabel *noticeLabel = nullptr;
 
     QGridLayout *panelGrid = nullptr;
 

@@ -106,3 +106,8 @@ void Body::commandNotSent()
                                              : tr("Not connected: nothing was sent"),
                            refusalShownFor);
 }
+
+void Body::showRefusal(const QString &text)
+{
+    statusbar->showMessage(text, refusalShownFor);
+}

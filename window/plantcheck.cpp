@@ -35,13 +35,6 @@ bool isInt(const QString &text)
     return ok;
 }
 
-bool isDecimal(const QString &text)
-{
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    return ok && std::isfinite(v);
-}
-
 bool isPort(const QString &text)
 {
     bool ok = false;

@@ -55,6 +55,38 @@
         <source>Not connected: nothing was sent</source>
         <translation>未接続のため、何も送信されませんでした</translation>
     </message>
+    <message>
+        <source>Login to %1 failed: %2; next attempt at %3</source>
+        <translation>%1 へのログインに失敗しました: %2。次の再接続は %3 です</translation>
+    </message>
+    <message>
+        <source>Login to %1 failed: %2; no further attempts</source>
+        <translation>%1 へのログインに失敗しました: %2。再接続は行いません</translation>
+    </message>
+    <message>
+        <source>Server not responding since %1; next attempt at %2</source>
+        <translation>%1 からサーバーが応答しません。次の再接続は %2 です</translation>
+    </message>
+    <message>
+        <source>Server not responding since %1; no further attempts</source>
+        <translation>%1 からサーバーが応答しません。再接続は行いません</translation>
+    </message>
+    <message>
+        <source>Server not responding: nothing was sent</source>
+        <translation>サーバーが応答しないため、何も送信されませんでした</translation>
+    </message>
+    <message>
+        <source>Key file %1 not found: logging in with an empty key</source>
+        <translation>キーファイル %1 が見つかりません。空のキーでログインします</translation>
+    </message>
+    <message>
+        <source>Key file %1 holds no key: logging in with an empty key</source>
+        <translation>キーファイル %1 にキーがありません。空のキーでログインします</translation>
+    </message>
+    <message>
+        <source>Record rows not written: %1</source>
+        <translation>記録ファイルに書き込めなかった行: %1</translation>
+    </message>
 </context>
 <context>
     <name>GView</name>
@@ -109,6 +141,34 @@
         <source>Set</source>
         <translation>設定</translation>
     </message>
+    <message>
+        <source>Open while the controller&apos;s set value is above 0</source>
+        <translation>コントローラーの設定値が 0 より大きい間は開</translation>
+    </message>
+    <message>
+        <source>Measured flow the controller reports</source>
+        <translation>コントローラーが報告する現在流量</translation>
+    </message>
+    <message>
+        <source>Set point the controller is working to</source>
+        <translation>コントローラーが現在制御している設定値</translation>
+    </message>
+    <message>
+        <source>New set point; Enter or Set sends it</source>
+        <translation>新しい設定値。Enter キーか「設定」で送信します</translation>
+    </message>
+    <message>
+        <source>Purge magnification: the set point sent is multiplied by it</source>
+        <translation>パージ倍率：送信する設定値にこの倍率を掛けます</translation>
+    </message>
+    <message>
+        <source>Send the new set point to the controller</source>
+        <translation>新しい設定値をコントローラーに送信します</translation>
+    </message>
+    <message>
+        <source>Conversion factors and the values behind the display</source>
+        <translation>換算係数と表示の元になっている数値</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -135,6 +195,8 @@
     <message>
         <source>Off: requests from other bus clients that change the plant are refused</source>
         <translation>オフ: 他のバスクライアントからのプラントを変更する要求を拒否します</translation>
+        <source>Close every valve and set every MFC to 0 (F12)</source>
+        <translation>すべてのバルブを閉じ、すべてのマスフロを 0 にします (F12)</translation>
     </message>
 </context>
 <context>
@@ -183,6 +245,25 @@
     </message>
 </context>
 <context>
+    <name>Startup</name>
+    <message>
+        <source>Cannot work in %1; files go to %2</source>
+        <translation>%1 で作業できません。ファイルは %2 に書き込まれます</translation>
+    </message>
+    <message>
+        <source>No configuration file read: cannot open %1</source>
+        <translation>設定ファイルを読み込んでいません：%1 を開けません</translation>
+    </message>
+    <message>
+        <source>No configuration file read: no file name after %1</source>
+        <translation>設定ファイルを読み込んでいません：%1 の後にファイル名がありません</translation>
+    </message>
+    <message>
+        <source>No configuration file read: none of %1 exists</source>
+        <translation>設定ファイルを読み込んでいません：%1 のいずれも存在しません</translation>
+    </message>
+</context>
+<context>
     <name>Telso</name>
     <message>
         <source>%1 %2
@@ -226,6 +307,8 @@
     <message>
         <source>Not connected to the server: the plant may no longer be as shown</source>
         <translation>サーバーに接続していません: プラントは表示と異なっている可能性があります</translation>
+        <source>%1: &quot;%2&quot; is not a number; nothing was sent</source>
+        <translation>%1: 「%2」は数値ではありません。何も送信していません</translation>
     </message>
 </context>
 <context>
@@ -261,6 +344,16 @@
     <message>
         <source>closed</source>
         <translation>閉</translation>
+        <source>Open or close this valve</source>
+        <translation>このバルブを開閉します</translation>
+    </message>
+    <message>
+        <source>Time to open (minutes:seconds): counts down until the valve opens by itself; type a new time, 0 switches it off</source>
+        <translation>開くまでの時間（分:秒）：バルブが自動で開くまでの残り時間です。新しい時間を入力できます。0 で無効になります</translation>
+    </message>
+    <message>
+        <source>Time to close (minutes:seconds): counts down until the valve closes by itself; type a new time, 0 switches it off</source>
+        <translation>閉じるまでの時間（分:秒）：バルブが自動で閉じるまでの残り時間です。新しい時間を入力できます。0 で無効になります</translation>
     </message>
 </context>
 </TS>

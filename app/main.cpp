@@ -1,34 +1,74 @@
+#include "app/commandline.h"
 #include "app/startup.h"
 #include "config/config.h"
 #include "window/body.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPixmapCache>
 #include <QTranslator>
 
+#include <cstdio>
+
 int main(int argc, char **argv)
 {
+    // Answered before any application object exists: no display is needed
+    // and no file is touched.
+    const QStringList args = CommandLine::arguments(argc, argv);
+    if (CommandLine::given(args, "--help")) {
+        std::fputs(CommandLine::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (CommandLine::given(args, "--version")) {
+        std::printf("kestrune %s\n", kestruneVersion().toLatin1().constData());
+        return 0;
+    }
+    const bool desktop = CommandLine::given(args, "--desktop");
+
     if (checkWanted(argc, argv)) {
         // The check builds nothing and shows nothing: no display is needed.
         QCoreApplication app(argc, argv);
+        warnUnusedArguments(args);
+        // Relative names mean what they mean to the panel; nothing is created.
+        if (desktop)
+            enterStateFolder(false);
         config.readArgs(argc, argv);
         config.readFile(chooseConfigPath(config, defaultConfigPath()));
         return printPlantCheck(config);
     }
 
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/org.kestrune.Kestrune.svg")));
     // Each restyled valve button is polished with a fresh palette, and the
     // style caches its pixmaps under that palette, never to be hit again: with
     // the default limit a long run fills ten megabytes with them.
     QPixmapCache::setCacheLimit(2048);
-
-    config.readArgs(argc, argv);
-    config.readFile(chooseConfigPath(config, defaultConfigPath()));
+    // Qt has taken its own options out by now.
+    warnUnusedArguments(CommandLine::arguments(argc, argv));
 
     QTranslator translator;
-    if (japaneseWanted(argc, argv) && loadCatalogue(translator))
-        QCoreApplication::installTranslator(&translator);
+    QTranslator qtTranslator;
+    if (japaneseWanted(argc, argv)) {
+        if (loadCatalogue(translator))
+            QCoreApplication::installTranslator(&translator);
+        if (loadQtCatalogue(qtTranslator))
+            QCoreApplication::installTranslator(&qtTranslator);
+    }
 
+    // Started from the desktop the working directory is the home folder;
+    // the record file, log.log and the key file belong in a folder of ours.
+    QStringList notices;
+    if (desktop)
+        notices << enterStateFolder(true);
+
+    config.readArgs(argc, argv);
+    const QString path = chooseConfigPath(config, defaultConfigPath());
+    const bool read = config.readFile(path);
+    if (!read)
+        notices << configNotice(config, path);
+    notices.removeAll(QString());
     Body body;
+    body.showStartupNotice(notices.join(QLatin1String("; ")));
     return app.exec();
 }

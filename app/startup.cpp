@@ -1,18 +1,91 @@
 #include "app/startup.h"
 
+#include "app/commandline.h"
 #include "config/config.h"
 #include "plant/plantcheck.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QTextStream>
 #include <QTranslator>
 
+#include <cstdio>
+
+namespace {
+
+// An XDG base folder: the variable when it holds an absolute path (others
+// are to be ignored), else the fallback under the home folder.
+QString xdgFolder(const char *variable, const QString &fallback)
+{
+    const QString value = qEnvironmentVariable(variable);
+    return QDir::isAbsolutePath(value) ? value : QDir::home().filePath(fallback);
+}
+
+} // namespace
+
+QString kestruneVersion()
+{
+    return QStringLiteral(KESTRUNE_VERSION);
+}
+
+QStringList defaultConfigCandidates()
+{
+    const QString name = QStringLiteral("Kestrune.cfg");
+    return {QDir(QCoreApplication::applicationDirPath()).filePath(name),
+            QDir(xdgFolder("XDG_CONFIG_HOME", QStringLiteral(".config"))).filePath(QStringLiteral("kestrune/") + name),
+            QStringLiteral("/etc/kestrune/") + name};
+}
+
 QString defaultConfigPath()
 {
-    return QFileInfo(QDir(QCoreApplication::applicationDirPath()), QStringLiteral("Kestrune.cfg"))
-        .canonicalFilePath();
+    for (const QString &candidate : defaultConfigCandidates()) {
+        const QFileInfo file(candidate);
+        if (file.isFile())
+            return file.canonicalFilePath();
+    }
+    return QString();
+}
+
+QString configNotice(const Config &cfg, const QString &path)
+{
+    if (!path.isEmpty())
+        return QCoreApplication::translate("Startup", "No configuration file read: cannot open %1")
+            .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+    for (const char *option : {"-config", "-c"}) {
+        if (cfg.contains(QLatin1String(option)))
+            return QCoreApplication::translate("Startup", "No configuration file read: no file name after %1")
+                .arg(QLatin1String(option));
+    }
+    return QCoreApplication::translate("Startup", "No configuration file read: none of %1 exists")
+        .arg(defaultConfigCandidates().join(QLatin1String(", ")));
+}
+
+QString stateFolder()
+{
+    return QDir(xdgFolder("XDG_STATE_HOME", QStringLiteral(".local/state"))).filePath(QStringLiteral("kestrune"));
+}
+
+QString enterStateFolder(bool create)
+{
+    const QString folder = stateFolder();
+    const QFileInfo info(folder);
+    if (create && !info.exists()) {
+        // Only its owner reads the record and the key file.
+        QDir().mkpath(info.absolutePath());
+        QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    if (!QDir::setCurrent(folder))
+        return QCoreApplication::translate("Startup", "Cannot work in %1; files go to %2")
+            .arg(QDir::toNativeSeparators(folder), QDir::toNativeSeparators(QDir::currentPath()));
+    return QString();
+}
+
+void warnUnusedArguments(const QStringList &args)
+{
+    for (const QString &arg : CommandLine::unused(args))
+        std::fprintf(stderr, "kestrune: argument not used: %s\n", arg.toLocal8Bit().constData());
 }
 
 QString chooseConfigPath(const Config &cfg, const QString &defaultPath)
@@ -44,13 +117,14 @@ bool loadCatalogue(QTranslator &translator)
                            QStringLiteral(""), QStringLiteral(""));
 }
 
+bool loadQtCatalogue(QTranslator &translator)
+{
+    return translator.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
+
 bool checkWanted(int argc, char **argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (QByteArray(argv[i]) == "-check")
-            return true;
-    }
-    return false;
+    return CommandLine::given(CommandLine::arguments(argc, argv), "-check");
 }
 
 int printPlantCheck(const Config &cfg)

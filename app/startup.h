@@ -1,12 +1,33 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class Config;
 class QTranslator;
 
-// "Kestrune.cfg" beside the executable, canonical; empty when it is missing.
+// The version of every program of the project, from project() in CMake.
+QString kestruneVersion();
+
+// Where the default configuration is looked for, in order: "Kestrune.cfg"
+// beside the executable, in $XDG_CONFIG_HOME/kestrune, in /etc/kestrune.
+QStringList defaultConfigCandidates();
+
+// The first of them that exists, canonical; empty when none does.
 QString defaultConfigPath();
+
+// In words, for the window: why no configuration was read from path.
+QString configNotice(const Config &cfg, const QString &path);
+
+// $XDG_STATE_HOME/kestrune (~/.local/state/kestrune by default).
+QString stateFolder();
+
+// Makes stateFolder() the working directory, creating it when create is set;
+// an empty text on success, else what went wrong in words.
+QString enterStateFolder(bool create);
+
+// One line on standard error for each argument that no option reads.
+void warnUnusedArguments(const QStringList &args);
 
 // The file to read: the default, overridden by the last "-c", then by the
 // last "-config".
@@ -17,6 +38,9 @@ bool japaneseWanted(int argc, char **argv);
 
 // Loads the embedded Japanese catalogue into translator.
 bool loadCatalogue(QTranslator &translator);
+
+// Loads Qt's own Japanese catalogue (dialog buttons, context menus).
+bool loadQtCatalogue(QTranslator &translator);
 
 // True when "-check" is among the arguments after the program path.
 bool checkWanted(int argc, char **argv);

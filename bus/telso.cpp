@@ -8,6 +8,10 @@
 #include <QTextStream>
 #include <QTimer>
 
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#endif
+
 namespace {
 
 // Every send is exactly one line on the wire, whatever its parts hold.
@@ -42,7 +46,88 @@ Telso::Telso(const QString &ip, const QString &port, const QString &keyFile, con
     loginTimer->setSingleShot(true);
     loginTimer->setInterval(LoginTimeout);
     connect(loginTimer, &QTimer::timeout, this, &Telso::giveUpLogin);
+    holdTimer = new QTimer(this);
+    holdTimer->setSingleShot(true);
+    connect(holdTimer, &QTimer::timeout, this, [this] { nextDelay = firstDelay; });
+    stallTimer = new QTimer(this);
+    stallTimer->setSingleShot(true);
+    connect(stallTimer, &QTimer::timeout, this, [this] {
+        qDebug().noquote()
+            << QStringLiteral("no answer from the server for %1 ms, connection dropped").arg(stallTimeout);
+        dropConnection(DownStalled);
+    });
+    backlogTimer = new QTimer(this);
+    backlogTimer->setSingleShot(true);
+    connect(backlogTimer, &QTimer::timeout, this, [this] {
+        if (!socket || socket->bytesToWrite() <= BacklogLimit)
+            return;
+        qDebug().noquote() << QStringLiteral("the server has not read for %1 ms, connection dropped").arg(stallTimeout);
+        dropConnection(DownStalled);
+    });
+    waitTimer = new QTimer(this);
+    waitTimer->setSingleShot(true);
+    connect(waitTimer, &QTimer::timeout, this, &Telso::settleWaiters);
     loadKeys(keyFile);
+}
+
+void Telso::setLinkTimeout(int msec)
+{
+    stallTimeout = qMax(0, msec);
+    if (stallTimeout == 0) {
+        stallTimer->stop();
+        backlogTimer->stop();
+    }
+}
+
+bool Telso::expectsAnswer(const QString &command)
+{
+    const QString word = command.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+    return word == QLatin1String("IsOn") || word == QLatin1String("GetValue") ||
+           word == QLatin1String("GetSettingValue");
+}
+
+bool Telso::isAnswering() const
+{
+    return !stallTimer->isActive() || awaitingSince.elapsed() <= qMin(AnswerGrace, stallTimeout);
+}
+
+void Telso::whenHeard(QObject *context, const std::function<void(bool)> &done)
+{
+    if (!isLoggedIn() || stallTimeout <= 0) {
+        done(isLoggedIn());
+        return;
+    }
+    waiters.append({context, done, reads, QDeadlineTimer(qMin(AnswerGrace, stallTimeout))});
+    settleWaiters();
+}
+
+// Answers the waiters that can be answered: after a read, those that started
+// waiting before it (heard); when the link is gone, all of them; otherwise
+// those whose time is up (not heard).
+void Telso::settleWaiters()
+{
+    if (waiters.isEmpty())
+        return;
+    const bool up = isLoggedIn();
+    QList<Waiter> due;
+    QDeadlineTimer next = QDeadlineTimer::Forever;
+    for (qsizetype i = 0; i < waiters.size();) {
+        const Waiter &w = waiters.at(i);
+        if (!up || w.read < reads || w.deadline.hasExpired()) {
+            due << waiters.takeAt(i);
+            continue;
+        }
+        next = qMin(next, w.deadline);
+        ++i;
+    }
+    if (waiters.isEmpty())
+        waitTimer->stop();
+    else
+        waitTimer->start(qMax<qint64>(1, next.remainingTime()));
+    for (const Waiter &w : std::as_const(due)) {
+        if (w.context)
+            w.done(up && w.read < reads);
+    }
 }
 
 void Telso::setReconnectDelay(int msec)
@@ -60,6 +145,7 @@ void Telso::loadKeys(const QString &keyFile)
     QFile file(keyFile + QStringLiteral(".key"));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug().noquote() << tr("Cannot open [%1.key]").arg(keyFile);
+        keysRead = keys.isEmpty() ? KeyFileMissing : KeysRead;
         return;
     }
     QTextStream in(&file);
@@ -70,6 +156,7 @@ void Telso::loadKeys(const QString &keyFile)
         if (!key.isEmpty())
             keys << key;
     }
+    keysRead = keys.isEmpty() ? KeyFileEmpty : KeysRead;
 }
 
 QString Telso::keyFor(int n)
@@ -107,11 +194,32 @@ bool Telso::connectToServer()
     skipping = false;
     connect(socket, &QTcpSocket::readyRead, this, &Telso::receive, Qt::UniqueConnection);
     connect(socket, &QTcpSocket::disconnected, this, &Telso::disconnected, Qt::UniqueConnection);
+    // While replies cannot be written, requests are left unread: both sides
+    // stay bounded.
+    socket->setReadBufferSize(BacklogLimit);
     // A failed attempt reports an error only, a lost link both an error and
     // the disconnection; each socket ends once.
     QTcpSocket *attempt = socket;
     connect(attempt, &QAbstractSocket::errorOccurred, this, [this, attempt] { connectionEnded(attempt); });
     connect(attempt, &QAbstractSocket::disconnected, this, [this, attempt] { connectionEnded(attempt); });
+    connect(attempt, &QIODevice::bytesWritten, this, [this, attempt] {
+        if (attempt != socket || socket->bytesToWrite() > BacklogLimit)
+            return;
+        backlogTimer->stop();
+        if (readHeld) {
+            readHeld = false;
+            // Not from inside the socket's own write notification.
+            QMetaObject::invokeMethod(
+                this,
+                [this, attempt] {
+                    if (attempt == socket) {
+                        takeLines();
+                        settleWaiters();
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+    });
     link = LinkConnecting;
     if (firstDelay > 0)
         loginTimer->start();
@@ -139,14 +247,19 @@ void Telso::disConnect()
     socket = nullptr;
     pending.clear();
     skipping = false;
+    readHeld = false;
     retryTimer->stop();
     loginTimer->stop();
+    holdTimer->stop();
+    stallTimer->stop();
+    backlogTimer->stop();
     nextAttempt = QDateTime();
     link = LinkIdle;
+    settleWaiters();
     emit linkChanged();
 }
 
-void Telso::connectionEnded(QTcpSocket *ended)
+void Telso::connectionEnded(QTcpSocket *ended, DownReason why)
 {
     // Already handled, or left behind by disConnect().
     if (ended != socket)
@@ -155,7 +268,15 @@ void Telso::connectionEnded(QTcpSocket *ended)
     socket = nullptr;
     pending.clear();
     skipping = false;
+    readHeld = false;
     loginTimer->stop();
+    // A login that did not hold leaves the waits growing.
+    holdTimer->stop();
+    stallTimer->stop();
+    backlogTimer->stop();
+    // Failed attempts after a stall still show the stall.
+    if (why != DownLost || link == LinkUp || reason != DownStalled)
+        reason = why;
     // Whatever the dead socket still holds to write goes with it: a command
     // must never reach the hardware on a later connection.
     ended->deleteLater();
@@ -169,16 +290,32 @@ void Telso::connectionEnded(QTcpSocket *ended)
         nextAttempt = QDateTime::currentDateTime().addMSecs(delay);
         retryTimer->start(delay);
     }
+    settleWaiters();
     emit linkChanged();
+}
+
+void Telso::dropConnection(DownReason why)
+{
+    QTcpSocket *dropped = socket;
+    if (!dropped)
+        return;
+    connectionEnded(dropped, why);
+#ifdef Q_OS_UNIX
+    // Reset, not closed: what the system still holds to send must not reach
+    // the server when it wakes up.
+    const qintptr fd = dropped->socketDescriptor();
+    if (fd >= 0) {
+        const linger reset{1, 0};
+        ::setsockopt(int(fd), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
+#endif
+    dropped->abort();
 }
 
 void Telso::giveUpLogin()
 {
-    QTcpSocket *attempt = socket;
-    if (!attempt || state == LoggedIn)
-        return;
-    connectionEnded(attempt);
-    attempt->abort();
+    if (socket && state != LoggedIn)
+        dropConnection(DownLost);
 }
 
 bool Telso::isLoggedIn() const
@@ -227,6 +364,19 @@ void Telso::receive()
 {
     if (!socket)
         return;
+    // Whatever arrives shows the server is alive.
+    ++reads;
+    stallTimer->stop();
+    if (state == LoggedIn && holdTimer->isActive()) {
+        holdTimer->stop();
+        nextDelay = firstDelay;
+    }
+    takeLines();
+    settleWaiters();
+}
+
+void Telso::takeLines()
+{
     QByteArray line;
     switch (state) {
     case AwaitingChallenge:
@@ -236,22 +386,64 @@ void Telso::receive()
             answerChallenge(line);
         break;
     case AwaitingGreeting:
-        while (nextLine(line)) {
-        }
-        state = LoggedIn;
-        link = LinkUp;
-        downSince = QDateTime();
-        nextDelay = firstDelay;
-        loginTimer->stop();
-        emit ready();
-        emit linkChanged();
+        finishLogin();
         break;
     default:
         // A receiver may drop the connection, or serve the socket again from
         // a nested event loop; each line is taken out before it is handled.
-        while (socket && state == LoggedIn && nextLine(line))
+        while (socket && state == LoggedIn) {
+            if (writeBlocked()) {
+                readHeld = socket != nullptr;
+                break;
+            }
+            if (!nextLine(line))
+                break;
             dispatch(line);
+        }
         break;
+    }
+}
+
+// The server's answer to the login, with whatever came with it. Messages to
+// this program are served once it is logged in; of the rest, a line that
+// says "refused" refuses the login, anything else is skipped.
+void Telso::finishLogin()
+{
+    QByteArray line;
+    QList<QByteArray> forUs;
+    QString refused;
+    bool answered = false;
+    while (nextLine(line)) {
+        answered = true;
+        const QString text = QString::fromUtf8(line.simplified());
+        TMsg msg;
+        if (msg.parse(text) != TMsg::Unparsed && msg.toName == name)
+            forUs << line;
+        else if (refused.isEmpty() && text.contains(QLatin1String("refused"), Qt::CaseInsensitive))
+            refused = text;
+    }
+    if (!answered)
+        return;
+    if (!refused.isEmpty()) {
+        refusedWith = refused;
+        dropConnection(DownRefused);
+        return;
+    }
+    state = LoggedIn;
+    link = LinkUp;
+    downSince = QDateTime();
+    reason = DownLost;
+    refusedWith.clear();
+    loginTimer->stop();
+    // The waits start over once the server has kept the login a while, or
+    // has sent something more: a server that closes at once has refused it.
+    holdTimer->start(LoginHold);
+    emit ready();
+    emit linkChanged();
+    for (const QByteArray &request : std::as_const(forUs)) {
+        if (!socket || state != LoggedIn)
+            break;
+        dispatch(request);
     }
 }
 
@@ -328,7 +520,40 @@ bool Telso::writeLine(const QString &line)
         return false;
     }
     socket->write(latin1(line) + '\n');
-    return true;
+    checkBacklog();
+    return socket != nullptr;
+}
+
+// True while more than BacklogLimit waits to be written after handing the
+// system what it takes now.
+bool Telso::writeBlocked()
+{
+    if (!socket || socket->bytesToWrite() <= BacklogLimit)
+        return false;
+    // A failed write closes the socket inside this call.
+    socket->flush();
+    return !socket || socket->bytesToWrite() > BacklogLimit;
+}
+
+void Telso::checkBacklog()
+{
+    if (!writeBlocked() || !socket)
+        return;
+    if (socket->bytesToWrite() > MaxBacklog) {
+        qDebug().noquote()
+            << QStringLiteral("more than %1 bytes not taken by the server, connection dropped").arg(MaxBacklog);
+        dropConnection(DownStalled);
+    } else if (stallTimeout > 0 && !backlogTimer->isActive()) {
+        backlogTimer->start(stallTimeout);
+    }
+}
+
+void Telso::answerAwaited()
+{
+    if (stallTimeout <= 0 || !isLoggedIn() || stallTimer->isActive())
+        return;
+    awaitingSince.start();
+    stallTimer->start(stallTimeout);
 }
 
 void Telso::reply(const TMsg &msg, const QString &text)
@@ -341,7 +566,11 @@ bool Telso::sendCommand(const QString &sub, const QString &to, const QString &cm
     QString line = name + QLatin1Char('.') + sub + QLatin1Char('>') + to + QLatin1Char(' ') + cmd;
     if (!params.isEmpty())
         line += QLatin1Char(' ') + params;
-    return writeLine(oneLine(line));
+    if (!writeLine(oneLine(line)))
+        return false;
+    if (expectsAnswer(cmd))
+        answerAwaited();
+    return true;
 }
 
 void Telso::sendEvent(const QString &sub, const QString &text)

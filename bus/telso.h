@@ -3,8 +3,14 @@
 #include "bus/tmsg.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
+
+#include <functional>
 
 class QTcpSocket;
 class QTimer;
@@ -21,6 +27,10 @@ public:
     // The link as the operator sees it: never tried (or dropped on purpose),
     // an attempt under way, logged in, or down after a loss or failed attempt.
     enum LinkState { LinkIdle, LinkConnecting, LinkUp, LinkDown };
+    // Why the link is down: lost (or never made), dropped because the
+    // server stopped responding, or the server refused the login.
+    enum DownReason { DownLost, DownStalled, DownRefused };
+    enum KeyState { KeysRead, KeyFileMissing, KeyFileEmpty };
 
     Telso(const QString &ip, const QString &port, const QString &keyFile, const QString &name);
 
@@ -42,13 +52,46 @@ public:
 
     // Recovery: after a lost link or a failed attempt the next attempt comes
     // msec later, the wait doubling with every failure up to
-    // MaxReconnectDelay and starting over after a login. 0 (the default)
-    // leaves the link down.
+    // MaxReconnectDelay and starting over once a login has held. 0 (the
+    // default) leaves the link down.
     void setReconnectDelay(int msec);
     int reconnectDelay() const { return firstDelay; }
     static constexpr int MaxReconnectDelay = 30000;
     // With recovery on, an attempt that has not logged in by then is given up.
     static constexpr int LoginTimeout = 10000;
+
+    // A login holds once the server has sent something after its answer, or
+    // has kept the connection this long; one it closes before is refused.
+    static constexpr int LoginHold = 5000;
+
+    // Stall detection, 0 (the default) off: with an answer awaited and
+    // nothing at all received for msec, or more than BacklogLimit bytes
+    // unwritten for msec, the connection is dropped and recovery runs.
+    void setLinkTimeout(int msec);
+    int linkTimeout() const { return stallTimeout; }
+    // Over BacklogLimit unwritten, no further lines are read until it
+    // drains; over MaxBacklog the link counts as stalled at once.
+    static constexpr qint64 BacklogLimit = 1 << 20;
+    static constexpr qint64 MaxBacklog = 4 << 20;
+    // How long an answer may take before the server counts as not
+    // answering (at most the link timeout).
+    static constexpr int AnswerGrace = 2000;
+    // Commands whose answers are awaited: the requests for a device's state.
+    static bool expectsAnswer(const QString &command);
+    // False while an awaited answer is overdue and nothing has arrived since
+    // it was asked for: a command now might reach the plant only when the
+    // server wakes up.
+    bool isAnswering() const;
+    // Calls done(true) as soon as anything arrives from the server, or
+    // done(false) when nothing has within the answer grace or the link goes
+    // first; not at all once context is gone. Without stall detection it
+    // answers at once: whether the link is up.
+    void whenHeard(QObject *context, const std::function<void(bool)> &done);
+
+    KeyState keyState() const { return keysRead; }
+    DownReason downReason() const { return reason; }
+    // The server's words when it refused the last login.
+    QString refusal() const { return refusedWith; }
 
     LinkState linkState() const { return link; }
     // When the last login's link was lost; invalid while logged in, and as
@@ -93,16 +136,42 @@ private:
     bool writeLine(const QString &line);
     void answerChallenge(const QByteArray &line);
     void dispatch(const QByteArray &line);
-    void connectionEnded(QTcpSocket *ended);
+    void finishLogin();
+    void connectionEnded(QTcpSocket *ended, DownReason why = DownLost);
+    void dropConnection(DownReason why);
     void giveUpLogin();
+    void takeLines();
+    void answerAwaited();
+    bool writeBlocked();
+    void checkBacklog();
+    void settleWaiters();
 
     QByteArray pending;    // received bytes not yet ending in a line feed
     bool skipping = false; // inside an overlong line, dropping up to its line feed
 
     QTimer *retryTimer = nullptr;
     QTimer *loginTimer = nullptr;
+    QTimer *holdTimer = nullptr;
+    QTimer *stallTimer = nullptr;
+    QTimer *backlogTimer = nullptr;
+    QTimer *waitTimer = nullptr;
+    QElapsedTimer awaitingSince;
+    struct Waiter
+    {
+        QPointer<QObject> context;
+        std::function<void(bool)> done;
+        quint64 read; // reads seen when it started waiting
+        QDeadlineTimer deadline;
+    };
+    quint64 reads = 0;     // readyRead notifications taken so far
+    bool readHeld = false; // lines left unread until the backlog drains
+    QList<Waiter> waiters;
     int firstDelay = 0;
     int nextDelay = 0;
+    int stallTimeout = 0;
+    KeyState keysRead = KeysRead;
+    DownReason reason = DownLost;
+    QString refusedWith;
     LinkState link = LinkIdle;
     QDateTime downSince;
     QDateTime nextAttempt;

@@ -9,9 +9,6 @@
 
 Config config;
 
-namespace {
-
-// "-5" and "-.5" are values, not options.
 bool isOptionWord(const QString &arg)
 {
     if (!arg.startsWith(QLatin1Char('-')))
@@ -21,8 +18,6 @@ bool isOptionWord(const QString &arg)
     const QChar second = arg.at(1);
     return !(second == QLatin1Char('.') || second.isNumber());
 }
-
-} // namespace
 
 QString quoteProblem(ItemQuote quote, const QString &item)
 {

@@ -38,5 +38,9 @@ private:
 
 extern Config config;
 
+// True for a command-line argument that is an option: it starts with "-",
+// but "-5" and "-.5" are values.
+bool isOptionWord(const QString &arg);
+
 // The configuration check's words for an item with unbalanced quotes.
 QString quoteProblem(ItemQuote quote, const QString &item);

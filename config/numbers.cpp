@@ -19,6 +19,13 @@ double toDecimal(const QString &text)
     return ok && std::isfinite(value) ? value : 0.0;
 }
 
+bool isDecimal(const QString &text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
 QString shortest(double value)
 {
     return QString::number(value, 'g', QLocale::FloatingPointShortest);

@@ -9,6 +9,10 @@ int toInt32(const QString &text);
 // NaN (which nothing downstream can use), are 0.
 double toDecimal(const QString &text);
 
+// True when toDecimal would read text as the number it says, not as 0 for
+// want of one.
+bool isDecimal(const QString &text);
+
 // Shortest text that reads back to the same value ("142", "9.5", "0.001").
 QString shortest(double value);
 

@@ -70,11 +70,6 @@ QSize GView::sizeHint() const
     return QSize(400, 300);
 }
 
-QSize GView::minimumSizeHint() const
-{
-    return QSize(0, 0);
-}
-
 void GView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);

@@ -43,7 +43,9 @@ public:
     QList<aNode *> nodesAt(const QPointF &pixel) const;
 
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
+    // Small enough for a 1080-line screen at twice the scale, large enough
+    // that the plant stays in sight.
+    QSize minimumSizeHint() const override { return QSize(120, 80); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -79,6 +79,10 @@ aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double 
         connect(watch, &DeviceWatch::pollDue, this, &aMFC::askValues);
     }
     connect(UpdateSetPoint, &QPushButton::clicked, this, &aMFC::setClicked);
+    connect(NewSetPoint, &QLineEdit::returnPressed, this, &aMFC::setClicked);
+    // A refused entry stays marked until the operator changes it.
+    setPointStyle = NewSetPoint->styleSheet();
+    connect(NewSetPoint, &QLineEdit::textEdited, this, [this] { restyle(NewSetPoint, setPointStyle); });
     connect(InfoB, &QPushButton::clicked, this, &aMFC::showInfo);
     connect(Purge, &QLineEdit::editingFinished, this, &aMFC::newPurge);
 
@@ -264,6 +268,13 @@ void aMFC::updateSetPoint()
 
 void aMFC::setClicked()
 {
+    // A mistyped set point ("5O") would otherwise go out as 0: it stays in
+    // the field, marked, and nothing is sent.
+    if (!isDecimal(NewSetPoint->text())) {
+        restyle(NewSetPoint, QStringLiteral("background-color: rgb(255, 200, 200);"));
+        emit setPointRefused(tr("%1: \"%2\" is not a number; nothing was sent").arg(label, NewSetPoint->text()));
+        return;
+    }
     // Without the server the set point would not reach the device: nothing
     // changes, and the operator is told.
     if (linkDown()) {

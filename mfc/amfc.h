@@ -72,6 +72,8 @@ public:
 
 signals:
     void newValue();
+    // The operator's set point was not sent; text says why.
+    void setPointRefused(const QString &text);
 
 public slots:
     void updateSetPoint();
@@ -103,6 +105,7 @@ private:
     QString reportedText() const override;
 
     Style style;
+    QString setPointStyle;
     // The number in the read-only Floating field, kept from when the field
     // was written: every record row of a large plant reads all of them.
     double shownValue = 0.0;

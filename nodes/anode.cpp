@@ -1,6 +1,8 @@
 #include "nodes/anode.h"
 
 #include "bus/telso.h"
+#include "config/numbers.h"
+#include "config/writelog.h"
 #include "nodes/ticktimer.h"
 
 #include <QDebug>
@@ -117,7 +119,7 @@ bool aNode::labelShown() const
 
 bool aNode::linkDown() const
 {
-    return telso && !telso->isLoggedIn();
+    return telso && (!telso->isLoggedIn() || !telso->isAnswering());
 }
 
 QString aNode::statusText() const
@@ -255,12 +257,23 @@ static int intervalFor(double minutes, const char *what)
     return int(msec);
 }
 
+// A countdown shorter than a second would let a typo switch a valve many
+// times a second: it is taken as one second, and logged.
+int aNode::shortestInterval(double minutes, int msec, const char *what) const
+{
+    if (msec >= MinTimedInterval)
+        return msec;
+    writeLog(QStringLiteral("Valv [%1] : time to %2 %3 min is below one second; one second is used")
+                 .arg(label, QLatin1String(what), shortest(minutes)));
+    return MinTimedInterval;
+}
+
 void aNode::setTimeToOpen(double minutes)
 {
     minutes = checkedMinutes(minutes, "Time to open");
     if (minutes > 0) {
         timeToOpenOn = true;
-        openTimer->setInterval(intervalFor(minutes, "Time to open"));
+        openTimer->setInterval(shortestInterval(minutes, intervalFor(minutes, "Time to open"), "open"));
         if (!isFlowing()) {
             restartOpenTimer();
             emit timeToOpenTick(openTimer->remainingTime());
@@ -277,7 +290,7 @@ void aNode::setTimeToClose(double minutes)
     minutes = checkedMinutes(minutes, "Time to close");
     if (minutes > 0) {
         timeToCloseOn = true;
-        closeTimer->setInterval(intervalFor(minutes, "Time to close"));
+        closeTimer->setInterval(shortestInterval(minutes, intervalFor(minutes, "Time to close"), "close"));
         if (isFlowing()) {
             restartCloseTimer();
             emit timeToCloseTick(closeTimer->remainingTime());

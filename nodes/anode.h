@@ -76,6 +76,8 @@ public:
     void restartCloseTimer();
     void stopOpenTimer();
     void stopCloseTimer();
+    // The shortest countdown a time to open or close gives (ms).
+    static constexpr int MinTimedInterval = 1000;
 
     // Gas routing.
     static bool findGasPath(const QString &gas, aNode *n, QList<aNode *> &route);
@@ -87,8 +89,9 @@ public:
     QString nowGasText(FlowMemo &memo);
     static void setPurgeTree(aNode *n, double magnification);
 
-    // True when the node has a bus client that is not logged in: a command
-    // for the hardware would go nowhere.
+    // True when the node has a bus client that is not logged in, or whose
+    // server has not answered for a while: a command for the hardware would
+    // go nowhere, or arrive only when the server wakes up.
     bool linkDown() const;
 
     // Whether the device has left a command or question unanswered, or
@@ -173,4 +176,5 @@ private:
 
     // False when access refuses msg; the refusal is then answered.
     bool mayChange(const TMsg &msg);
+    int shortestInterval(double minutes, int msec, const char *what) const;
 };

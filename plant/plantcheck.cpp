@@ -2,19 +2,13 @@
 
 #include "bus/remoteaccess.h"
 #include "config/config.h"
+#include "config/numbers.h"
 #include "plant/plantdescription.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-bool isDecimal(const QString &text)
-{
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    return ok && std::isfinite(v);
-}
 
 bool isPort(const QString &text)
 {
@@ -72,6 +66,7 @@ PlantCheck::PlantCheck(const Config &cfg) : cfg(cfg)
         report(p.file, p.line, p.text);
     checkNodes(plant);
     checkPaths(plant);
+    checkCycles(plant);
     checkRemoteAccess(plant);
     checkUnknownKeys();
 }
@@ -148,13 +143,15 @@ void PlantCheck::checkSettings()
                 report(e, QStringLiteral("TELSO_PORT has no value; port 0 is used"));
             else if (!isPort(e.value))
                 report(e, QStringLiteral("TELSO_PORT: \"%1\" is not a port number; port 0 is used").arg(e.value));
-        } else if (e.key == QLatin1String("TELSO_RECONNECT")) {
+        } else if (e.key == QLatin1String("TELSO_RECONNECT") || e.key == QLatin1String("LINK_TIMEOUT")) {
+            const QString off = e.key == QLatin1String("LINK_TIMEOUT") ? QStringLiteral("stall detection is off")
+                                                                       : QStringLiteral("recovery is off");
             if (e.value.isEmpty())
-                report(e, QStringLiteral("TELSO_RECONNECT has no value; recovery is off"));
+                report(e, QStringLiteral("%1 has no value; %2").arg(e.key, off));
             else if (!isDecimal(e.value))
-                report(e, QStringLiteral("TELSO_RECONNECT: \"%1\" is not a number; recovery is off").arg(e.value));
+                report(e, QStringLiteral("%1: \"%2\" is not a number; %3").arg(e.key, e.value, off));
             else if (e.value.toDouble() < 0)
-                report(e, QStringLiteral("TELSO_RECONNECT: %1 is below 0; recovery is off").arg(e.value));
+                report(e, QStringLiteral("%1: %2 is below 0; %3").arg(e.key, e.value, off));
         } else if (e.key == QLatin1String("CONFIRM_TIMEOUT")) {
             if (!isDecimal(e.value) || e.value.toDouble() <= 0)
                 report(e, QStringLiteral("CONFIRM_TIMEOUT: \"%1\" is not a positive number; 5 seconds are used")
@@ -219,6 +216,32 @@ void PlantCheck::checkPaths(const PlantDescription &plant)
     }
 }
 
+// Timed opening and closing together switch a valve back and forth; faster
+// than once a minute it is worn out, not controlled.
+void PlantCheck::checkCycles(const PlantDescription &plant)
+{
+    // The time in force for a valve is its last entry.
+    QHash<int, PlantDescription::Time> opens;
+    QHash<int, PlantDescription::Time> closes;
+    for (const PlantDescription::Time &t : plant.timesToOpen)
+        opens.insert(t.valve, t);
+    for (const PlantDescription::Time &t : plant.timesToClose)
+        closes.insert(t.valve, t);
+    const auto msec = [](double minutes) { return std::max(1000.0, std::trunc(minutes * 60000.0)); };
+    for (auto open = opens.cbegin(); open != opens.cend(); ++open) {
+        const auto close = closes.constFind(open.key());
+        if (close == closes.cend() || !(open->minutes > 0) || !(close->minutes > 0) ||
+            msec(open->minutes) + msec(close->minutes) >= 60000)
+            continue;
+        const PlantDescription::Time &later = open->file == close->file && open->line > close->line ? *open : *close;
+        report(later.file, later.line,
+               QStringLiteral("VALVE %1: opening after %2 min and closing after %3 min cycle it more often than "
+                              "once a minute")
+                   .arg(QString::number(plant.nodes.at(open.key()).number), shortest(open->minutes),
+                        shortest(close->minutes)));
+    }
+}
+
 void PlantCheck::checkRemoteAccess(const PlantDescription &plant)
 {
     // Bus names that reach a node, as the plant building gives them.
@@ -259,6 +282,7 @@ void PlantCheck::checkUnknownKeys()
         QStringLiteral("EXCLUSIVE"),      QStringLiteral("COND_TO_OPEN"),    QStringLiteral("COND_TO_CLOSE"),
         QStringLiteral("TIME_TO_OPEN"),   QStringLiteral("TIME_TO_CLOSE"),   QStringLiteral("REMOTE_CLIENTS"),
         QStringLiteral("REMOTE_CONTROL"), QStringLiteral("CONFIRM_TIMEOUT"), QStringLiteral("DEVICE_POLL"),
+        QStringLiteral("LINK_TIMEOUT"),
     };
     for (const ConfigEntry &e : cfg.allEntries()) {
         if (!e.file.isEmpty() && !known.contains(e.key))

@@ -42,6 +42,7 @@ private:
     void checkSettings();
     void checkNodes(const PlantDescription &plant);
     void checkPaths(const PlantDescription &plant);
+    void checkCycles(const PlantDescription &plant);
     void checkRemoteAccess(const PlantDescription &plant);
     void checkUnknownKeys();
 

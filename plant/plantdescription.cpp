@@ -18,13 +18,6 @@ bool isWholeNumber(const QString &text)
     return ok;
 }
 
-bool isDecimal(const QString &text)
-{
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    return ok && std::isfinite(v);
-}
-
 // Keys read as words: cut at the first "#", blanks collapsed; double quotes
 // are ordinary characters.
 QStringList words(const QString &rest, bool cutComment = true)
@@ -338,7 +331,11 @@ void PlantDescription::readTimes(const Config &cfg, bool closing)
             return;
         }
         const double minutes = r.decimal(key + QStringLiteral(" minutes"), w[2]);
-        (closing ? timesToClose : timesToOpen).append({valve, minutes});
+        // A countdown runs for one second at least.
+        const double msec = std::trunc(minutes * 60000.0);
+        if (msec > 0 && msec < 1000)
+            r.note(QStringLiteral("%1 VALVE %2: %3 min is below one second; one second is used").arg(key, w[1], w[2]));
+        (closing ? timesToClose : timesToOpen).append({valve, minutes, r.entry.file, r.entry.line});
     }
 }
 

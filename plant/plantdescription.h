@@ -49,6 +49,8 @@ public:
     {
         int valve = -1;
         double minutes = 0.0;
+        QString file;
+        int line = 0;
     };
     struct BusName
     {

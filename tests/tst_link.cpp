@@ -9,6 +9,7 @@
 #include "window/body.h"
 
 #include <QStatusBar>
+#include <QTcpSocket>
 #include <QtTest>
 
 namespace {
@@ -55,9 +56,13 @@ private slots:
         telso.port = server.portText();
         QVERIFY(ready.wait(10000));
 
-        // After a login the first delay applies again, and nothing sent while down is kept.
+        // Once the server has sent more than its greeting the first delay applies again, and nothing
+        // sent while down is kept.
         delays.clear();
         const QDateTime before = QDateTime::currentDateTime().addMSecs(-1);
+        QSignalSpy arrived(telso.socket, &QTcpSocket::readyRead);
+        server.send("X>Kestrune _Foo");
+        QVERIFY(arrived.wait(10000));
         server.disconnectClient();
         QTRY_COMPARE_WITH_TIMEOUT(delays, QList<int>{20}, 10000);
         QVERIFY(telso.lostAt() >= before);
@@ -131,6 +136,79 @@ private slots:
         const auto labels = body.statusBar()->findChildren<QLabel *>();
         QVERIFY(std::any_of(labels.begin(), labels.end(),
                             [&](QLabel *l) { return l->isVisible() && l->text() == body.linkText(); }));
+    }
+
+    // A refused login is no login: no synchronisation, the waits keep growing, the server's words
+    // are shown; so is a key file that gives no key.
+    void refusedLogin_data()
+    {
+        QTest::addColumn<QByteArray>("greeting");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<QByteArray>("keys"); // null: no key file
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("refusal") << QByteArray("Login refused: wrong key\n") << false << QByteArray()
+                                 << "Login to 127.0.0.1:%1 failed: Login refused: wrong key; next attempt at "
+                                 << "Key file Kestrune.key not found: logging in with an empty key";
+        QTest::newRow("closed at once") << QByteArray("Welcome\n") << true << QByteArray(" \n") << "Connection lost at "
+                                        << "Key file Kestrune.key holds no key: logging in with an empty key";
+    }
+
+    void refusedLogin()
+    {
+        QFETCH(QByteArray, greeting);
+        QFETCH(bool, closes);
+        QFETCH(QByteArray, keys);
+        QFETCH(QString, link);
+        QFETCH(QString, key);
+        TempWorkDir dir;
+        if (!keys.isNull())
+            dir.write("Kestrune.key", keys);
+        FakeServer server;
+        server.setGreeting(greeting, closes);
+        loadConfig(dir, "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toUtf8() +
+                            "\nTELSO_RECONNECT 0.05\nVALVE 1 0 N2 1 L1 Dev ch1\n");
+        Body body;
+        QList<int> delays;
+        logDelays(*body.busClient(), delays);
+        QTRY_VERIFY_WITH_TIMEOUT(delays.size() >= 3, 10000);
+        // 50, 100, 200 ms less the time the window takes to show each; a login would start over at 50.
+        QVERIFY2(delays[1] > 50 && delays[2] > 100, qPrintable(QString::number(delays[1])));
+        QVERIFY2(body.linkText().startsWith(link.arg(server.port())), qPrintable(body.linkText()));
+        QVERIFY(closes || server.lines().isEmpty());
+        QCOMPARE(body.keyText(), key);
+    }
+
+    // A server that stops reading and answering: the timed close that comes due is not sent, the link
+    // is dropped within the link timeout after the valve's question, and comes back with the server.
+    void stalledServer()
+    {
+        TempWorkDir dir;
+        FakeServer server;
+        loadConfig(dir, "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toUtf8() +
+                            "\nTELSO_RECONNECT 0.05\nLINK_TIMEOUT 1\nVALVE 1 0 N2 1 L1 Dev ch1\n"
+                            "TIME_TO_CLOSE VALVE 1 0.02\n");
+        Body body;
+        auto *valve = static_cast<aValve *>(body.findNode(1, aNode::Valve));
+        QVERIFY(server.waitForLines(2));
+        QSignalSpy answered(body.busClient(), &Telso::AnsIsOn);
+        server.send("Dev>Kestrune.1 @IsOn ch1 0");
+        QVERIFY(answered.wait(10000));
+        QElapsedTimer since;
+        since.start();
+        QTest::mouseClick(valve->findChild<QPushButton *>("B"), Qt::LeftButton); // 1.2 s to its timed close
+        QVERIFY(server.waitForLines(3));
+        server.setReading(false);
+        QTRY_VERIFY_WITH_TIMEOUT(body.linkText().startsWith("Server not responding since "), 10000);
+        QVERIFY2(since.elapsed() < 1200 + 1000 + 1000, qPrintable(QString::number(since.elapsed())));
+        QTRY_VERIFY_WITH_TIMEOUT(dir.read("log.log").contains("Valv [N2 L1] : time to close came while the server was "
+                                                              "not answering; nothing was sent"),
+                                 10000);
+        QVERIFY(valve->isOn());
+        server.setReading(true);
+        QTRY_COMPARE_WITH_TIMEOUT(body.linkText(), QString("Logged in as Kestrune"), 10000);
+        QVERIFY(server.waitForLines(2));
+        QCOMPARE(server.lines().filter("ChOff"), QStringList());
     }
 
     void diagramAndStatusShowTheLink()

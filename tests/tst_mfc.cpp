@@ -61,6 +61,8 @@ class TestMfc : public QObject
 private slots:
     void setPoint_data();
     void setPoint();
+    void operatorEntry_data();
+    void operatorEntry();
     void deviceReports_data();
     void deviceReports();
     void onOffFollowsSetValue();
@@ -86,8 +88,6 @@ void TestMfc::setPoint_data()
     QTest::newRow("10.4 rounds down") << SetPoint{0, 0, "1", "10.4", "10", "10"};
     QTest::newRow("10.5 rounds up") << SetPoint{0, 0, "1", "10.5", "11", "11"};
     QTest::newRow("-0.7 gives 0") << SetPoint{0, 0, "1", "-0.7", "0", "0"};
-    QTest::newRow("not a number gives 0") << SetPoint{0, 0, "1", "abc", "0", "0"};
-    QTest::newRow("infinite gives 0") << SetPoint{0, 0, "1", "inf", "0", "0"};
     QTest::newRow("purge 0 closes") << SetPoint{0, 0, "0", "50", "50", "0"};
     QTest::newRow("purge 2.5 counts as 3") << SetPoint{0, 0, "2.5", "10", "10", "30"};
     QTest::newRow("huge set point clamped") << SetPoint{0, 0, "1", "1e300", "2147483647", "2147483647"};
@@ -108,6 +108,47 @@ void TestMfc::setPoint()
     QTest::mouseClick(rig.mfc.findChild<QPushButton *>("UpdateSetPoint"), Qt::LeftButton);
     QCOMPARE(rig.field("NewSetPoint")->text(), c.fieldAfter.isEmpty() ? c.typed : c.fieldAfter);
     QCOMPARE(rig.bus.settle(), Rig::setPoint(c.announced, c.value));
+}
+
+void TestMfc::operatorEntry_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("enter");
+    QTest::addColumn<QString>("sent"); // empty: refused, nothing sent
+
+    QTest::newRow("Enter applies like Set") << "12" << true << "12";
+    QTest::newRow("blanks around a number") << " 7.5 " << false << "8";
+    QTest::newRow("letter O for a zero") << "5O" << true << "";
+    QTest::newRow("not a number") << "abc" << false << "";
+    QTest::newRow("empty") << "" << true << "";
+    QTest::newRow("infinite") << "inf" << false << "";
+    QTest::newRow("decimal comma") << "2,5" << false << "";
+}
+
+void TestMfc::operatorEntry()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, enter);
+    QFETCH(QString, sent);
+
+    Rig rig;
+    QVERIFY(rig.bus.login());
+    QSignalSpy refused(&rig.mfc, &aMFC::setPointRefused);
+    QLineEdit *field = rig.field("NewSetPoint");
+    field->setText(typed);
+    if (enter)
+        QTest::keyClick(field, Qt::Key_Return);
+    else
+        QTest::mouseClick(rig.mfc.findChild<QPushButton *>("UpdateSetPoint"), Qt::LeftButton);
+    QCOMPARE(field->text(), typed);
+    QCOMPARE(rig.bus.settle(), sent.isEmpty() ? QStringList() : Rig::setPoint(sent, sent));
+    QCOMPARE(refused.size(), sent.isEmpty() ? 1 : 0);
+    if (sent.isEmpty()) {
+        QCOMPARE(refused.first().first().toString(), "MFC1: \"" + typed + "\" is not a number; nothing was sent");
+        QVERIFY(field->styleSheet().contains("255, 200, 200")); // marked until edited
+        QTest::keyClick(field, Qt::Key_0);
+        QCOMPARE(field->styleSheet(), QString("background-color: rgb(255, 255, 255);"));
+    }
 }
 
 void TestMfc::deviceReports_data()

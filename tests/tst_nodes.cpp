@@ -79,7 +79,8 @@ void TestNodes::timeSetting_data()
     QTest::addColumn<int>("interval"); // 0: switched off
 
     QTest::newRow("1.5 minutes") << 1.5 << 90000;
-    QTest::newRow("truncated toward zero") << 0.0000999 << 5;
+    QTest::newRow("truncated toward zero") << 0.0333333 << 1999;
+    QTest::newRow("one second at least") << 0.0000999 << 1000;
     QTest::newRow("largest that fits") << 35791.0 << 35791 * 60000;
     QTest::newRow("too long is capped") << 1e300 << std::numeric_limits<int>::max();
     QTest::newRow("zero switches off") << 0.0 << 0;

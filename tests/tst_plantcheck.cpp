@@ -48,7 +48,7 @@ void TestPlantCheck::problems_data()
                                     "CONNECT NODE 1 MFC 1\nTELSO_CH Line1 MFC 1\nEXCLUSIVE 1 2\nCOND_TO_OPEN V2 1 off\n"
                                     "TIME_TO_OPEN valve 1 1.5\nTELSO_PORT 0x17A9\nTELSO_RECONNECT 0.5\n"
                                     "REMOTE_CLIENTS Op Op@Line1\nREMOTE_CONTROL off\n"
-                                    "CONFIRM_TIMEOUT 2.5\nDEVICE_POLL 0\n"
+                                    "CONFIRM_TIMEOUT 2.5\nDEVICE_POLL 0\nLINK_TIMEOUT 2\n"
                            << QStringList{};
     QTest::newRow("places across includes")
         << "TELSO_PORT x\nINCLUDE part.cfg\nVALVE 1 0 N2 1 L Dev ch1\nINCLUDE plant.cfg\n"
@@ -80,6 +80,13 @@ void TestPlantCheck::problems_data()
     QTest::newRow("too many paths") << QString(diamondPlant(14))
                                     << QStringList{"plant.cfg:3: MFC 1 has more than 10000 paths up to its sources; "
                                                    "Stat and SetPurge walk every one"};
+    // Valve 2 cycles in 1.1 minutes: slow enough.
+    QTest::newRow("timers")
+        << v12 + "TIME_TO_OPEN VALVE 1 0.001\nTIME_TO_CLOSE VALVE 1 0.5\n"
+                 "TIME_TO_CLOSE VALVE 2 0.9\nTIME_TO_OPEN VALVE 2 0.2\n"
+        << QStringList{"plant.cfg:3: TIME_TO_OPEN VALVE 1: 0.001 min is below one second; one second is used",
+                       "plant.cfg:4: VALVE 1: opening after 0.001 min and closing after 0.5 min cycle it more often "
+                       "than once a minute"};
     QTest::newRow("unknown key") << "VALVES 1 0 N2\n"
                                  << QStringList{"plant.cfg:1: unknown key \"VALVES\"; the entry is not used"};
 }

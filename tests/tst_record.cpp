@@ -1,8 +1,11 @@
 #include "support/configtext.h"
+#include "support/fakeserver.h"
 #include "support/tempworkdir.h"
 #include "valves/avalve.h"
 #include "window/body.h"
+#include "window/checkedappend.h"
 
+#include <QLabel>
 #include <QtTest>
 
 namespace {
@@ -30,6 +33,8 @@ private slots:
     void rows_data();
     void rows();
     void newFilePerDay();
+    void failedWrites_data();
+    void failedWrites();
 };
 
 void TestRecord::rows_data()
@@ -89,6 +94,38 @@ void TestRecord::newFilePerDay()
     now = QDateTime::fromSecsSinceEpoch(Q_INT64_C(4102444800)); // 2100-01-01 UTC: seconds past 2038
     body.record();
     QVERIFY(lines(dir, body.recordFileName(now.date())).value(1).startsWith("4102444800\t"));
+}
+
+void TestRecord::failedWrites_data()
+{
+    QTest::addColumn<bool>("full"); // the file is a link to a full device; else a directory is in its way
+    QTest::newRow("cannot be opened") << false;
+    QTest::newRow("device full") << true;
+}
+
+// Rows that do not reach the file are counted and said once per run of failures; the panel serves on.
+void TestRecord::failedWrites()
+{
+    QFETCH(bool, full);
+    TempWorkDir dir;
+    FakeServer server;
+    loadConfig(dir, plant + "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toUtf8() + '\n');
+    const QString name = "Rec-" + QDate::currentDate().toString("yyyyMMdd") + ".log";
+    QVERIFY(full ? QFile::link("/dev/full", dir.filePath(name)) : QDir(dir.path()).mkdir(name));
+    Body body;
+    auto *valve = static_cast<aValve *>(body.findNode(1, aNode::Valve));
+    valve->showStat(true);
+    QCOMPARE(body.recordWrites()->failures(), 2);
+    QCOMPARE(body.findChild<QLabel *>("recordRows")->text(), QString("Record rows not written: 2"));
+    QCOMPARE(QString(dir.read("log.log")).count(" cannot be written ("), 1);
+
+    QVERIFY(full ? QFile::remove(dir.filePath(name)) : QDir(dir.path()).rmdir(name));
+    valve->showStat(false);
+    QCOMPARE(lines(dir, name).size(), 2);
+    QVERIFY(dir.read("log.log").contains("Record file " + name.toUtf8() + " is written again after 2 failed writes"));
+    QVERIFY(server.waitForLogin());
+    server.send("C>Rec Stat");
+    QTRY_VERIFY_WITH_TIMEOUT(!server.lines().filter(QRegularExpression("^Rec>C @Stat ")).isEmpty(), 10000);
 }
 
 QTEST_MAIN(TestRecord)

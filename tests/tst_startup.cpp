@@ -3,7 +3,9 @@
 #include "window/body.h"
 #include "support/tempworkdir.h"
 
+#include <QLabel>
 #include <QProcess>
+#include <QStatusBar>
 #include <QTranslator>
 #include <QtTest>
 
@@ -16,6 +18,12 @@ private slots:
     void arguments();
     void catalogueLoads();
     void missingConfigStillStarts();
+    void commandLine_data();
+    void commandLine();
+    void noConfigNotice_data();
+    void noConfigNotice();
+    void stateFolder_data();
+    void stateFolder();
 };
 
 void TestStartup::arguments_data()
@@ -66,6 +74,10 @@ void TestStartup::catalogueLoads()
     QCOMPARE(QCoreApplication::translate("Telso", "%1 %2\n"), QStringLiteral("%1 %2\n"));
     QCOMPARE(QCoreApplication::translate("Style", "Opening"), QStringLiteral("Opening"));
     QCoreApplication::removeTranslator(&translator);
+    // Qt's own texts, such as the line edits' context menu, follow.
+    QTranslator qt;
+    QVERIFY(loadQtCatalogue(qt) && QCoreApplication::installTranslator(&qt));
+    QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("コピー(&C)"));
 }
 
 void TestStartup::missingConfigStillStarts()
@@ -85,6 +97,143 @@ void TestStartup::missingConfigStillStarts()
     QCOMPARE(proc.state(), QProcess::Running);
     proc.kill();
     proc.waitForFinished(10000);
+}
+
+void TestStartup::commandLine_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("firstLine");
+
+    const QString usage = "Usage: kestrune [options] [Qt options]";
+    const QString plant = qEnvironmentVariable("KESTRUNE_SOURCE_DIR") + "/examples/plant.cfg";
+    QTest::newRow("--help") << "kestrune" << QStringList{"--help"} << 0 << usage;
+    QTest::newRow("-h after -c") << "kestrune" << QStringList{"-c", "x.cfg", "-h"} << 0 << usage;
+    QTest::newRow("--version, --desktop") << "kestrune" << QStringList{"--desktop", "--version"} << 0
+                                          << "kestrune " + kestruneVersion();
+    QTest::newRow("check: Qt options are not unused") << "kestrune" << QStringList{"-check", "-c", plant, "-style", "x"}
+                                                      << 0 << "";
+    QTest::newRow("check: --desktop creates nothing") << "kestrune" << QStringList{"--desktop", "-check", "-c", plant}
+                                                      << 0 << "";
+    QTest::newRow("check: unused arguments warned")
+        << "kestrune" << QStringList{"-check", "stray", "-c", plant, "-x", "-e"} << 0
+        << "kestrune: argument not used: stray";
+    QTest::newRow("sim --version") << "kestrune-sim" << QStringList{"--version"} << 0
+                                   << "kestrune-sim " + kestruneVersion();
+    QTest::newRow("ctl --version") << "kestrune-ctl" << QStringList{"--version"} << 0
+                                   << "kestrune-ctl " + kestruneVersion();
+}
+
+void TestStartup::commandLine()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, firstLine);
+
+    // No display to be had, and a home of its own: nothing may be written.
+    QTemporaryDir dir;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_CONFIG_HOME", "XDG_STATE_HOME"})
+        env.remove(name);
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("HOME", dir.path());
+    QProcess proc;
+    proc.setProcessEnvironment(env);
+    proc.setWorkingDirectory(dir.path());
+    proc.setProcessChannelMode(QProcess::MergedChannels);
+    proc.start(qEnvironmentVariable("KESTRUNE_BIN_DIR") + "/" + program, args);
+    QVERIFY2(proc.waitForStarted(10000), qPrintable(proc.errorString()));
+    QVERIFY(proc.waitForFinished(30000));
+    QCOMPARE(proc.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(proc.exitCode(), status);
+    QCOMPARE(QString::fromUtf8(proc.readAll()).section('\n', 0, 0), firstLine);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
+void TestStartup::noConfigNotice_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("userFile"); // $XDG_CONFIG_HOME/kestrune/Kestrune.cfg exists
+    QTest::addColumn<QString>("notice"); // %1: the working directory
+
+    QTest::newRow("named file missing") << QStringList{"prog", "-c", "nosuch.cfg"} << true
+                                        << "No configuration file read: cannot open %1/nosuch.cfg";
+    QTest::newRow("no name after -c") << QStringList{"prog", "-c"} << true
+                                      << "No configuration file read: no file name after -c";
+    QTest::newRow("user's file found") << QStringList{"prog"} << true << "";
+    QTest::newRow("none found")
+        << QStringList{"prog"} << false
+        << "No configuration file read: none of " + QCoreApplication::applicationDirPath() +
+               "/Kestrune.cfg, %1/kestrune/Kestrune.cfg, /etc/kestrune/Kestrune.cfg exists";
+}
+
+void TestStartup::noConfigNotice()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, userFile);
+    QFETCH(QString, notice);
+
+    TempWorkDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    if (userFile) {
+        QDir(dir.path()).mkpath("kestrune");
+        dir.write("kestrune/Kestrune.cfg", "TELSO_PORT 1\n");
+    }
+    QList<QByteArray> storage;
+    QList<char *> argv;
+    for (const QString &arg : args)
+        argv << (storage << arg.toUtf8()).last().data();
+    config.clear();
+    config.readArgs(int(argv.size()), argv.data());
+    const QString path = chooseConfigPath(config, defaultConfigPath());
+    const QString shown = config.readFile(path) ? QString() : configNotice(config, path);
+    QCOMPARE(shown, notice.arg(dir.path()));
+    qunsetenv("XDG_CONFIG_HOME");
+
+    Body body;
+    body.showStartupNotice(shown);
+    auto *label = body.statusBar()->findChild<QLabel *>("startupNotice");
+    QCOMPARE(label != nullptr, !notice.isEmpty());
+    if (label) {
+        body.statusBar()->showMessage("a passing message");
+        QVERIFY(label->isVisible());
+        QCOMPARE(label->text(), shown);
+    }
+}
+
+void TestStartup::stateFolder_data()
+{
+    QTest::addColumn<QString>("stateHome"); // $XDG_STATE_HOME; %1: home
+    QTest::addColumn<QString>("workIn");    // empty: it cannot be used
+
+    QTest::newRow("XDG_STATE_HOME") << "%1/state" << "%1/state/kestrune";
+    QTest::newRow("relative: ignored") << "state" << "%1/.local/state/kestrune";
+    QTest::newRow("a file in the way") << "%1/file" << "";
+}
+
+void TestStartup::stateFolder()
+{
+    QFETCH(QString, stateHome);
+    QFETCH(QString, workIn);
+
+    TempWorkDir dir;
+    dir.write("file", "x");
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", dir.path().toUtf8());
+    qputenv("XDG_STATE_HOME", stateHome.arg(dir.path()).toUtf8());
+    const QString problem = enterStateFolder(true);
+    qputenv("HOME", home);
+    qunsetenv("XDG_STATE_HOME");
+    if (workIn.isEmpty()) {
+        QCOMPARE(problem, QString("Cannot work in %1/file/kestrune; files go to %1").arg(dir.path()));
+        QCOMPARE(QDir::currentPath(), dir.path());
+    } else {
+        QCOMPARE(problem, QString());
+        QCOMPARE(QDir::currentPath(), workIn.arg(dir.path()));
+        QVERIFY(!(QFileInfo(".").permissions() & (QFile::ReadGroup | QFile::ReadOther))); // only its owner's
+    }
 }
 
 QTEST_MAIN(TestStartup)

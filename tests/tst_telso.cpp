@@ -52,6 +52,7 @@ private slots:
     void login();
     void receive_data();
     void receive();
+    void backlogBound();
     void sendAndClose();
     void portNumber();
 };
@@ -130,8 +131,8 @@ void TestTelso::receive_data()
     row("flood without line feed", (QByteArray(3000, 'z') + "Evil>Kestrune Stat ").repeated(8) + "\n", {}, {overlong});
 }
 
-// Lines arriving with the greeting are no requests; each line here is
-// followed by one that must still be dispatched; nothing is answered.
+// Each line here is followed by one that must still be dispatched; nothing is answered. Of the
+// lines that come with the greeting, only the message to this program is served, after ready().
 void TestTelso::receive()
 {
     QFETCH(QByteArray, bytes);
@@ -139,15 +140,38 @@ void TestTelso::receive()
     QFETCH(QStringList, messages);
 
     Session s;
-    s.server.setGreeting("Welcome\nA>Kestrune SetPurge 2\nA>Kestrune IsBusy\n");
+    s.server.setGreeting("Welcome Kestrune\nNews: a>b c\nA>Other SetPurge 2\nG>Kestrune.L1 GetGas\n");
     Recorder rec(s.telso);
+    connect(&s.telso, &Telso::ready, &rec, [&rec] { rec.seen << "ready"; });
     QVERIFY(loginTelso(s.telso, s.server));
     MessageCapture capture;
     s.server.sendRaw(bytes + "Marker>Kestrune Stat\n");
-    QTRY_COMPARE_WITH_TIMEOUT(rec.seen.join('/'), (emitted.isEmpty() ? "" : emitted + '/') + "askStat|Marker|Stat|",
-                              10000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        rec.seen.join('/'),
+        "ready/AskGetNowGas|G|GetGas|/" + (emitted.isEmpty() ? "" : emitted + '/') + "askStat|Marker|Stat|", 10000);
     QCOMPARE(capture.messages(), messages);
     QVERIFY(s.server.lines().isEmpty());
+}
+
+// A server that stops reading: requests are left unread while the answers cannot go out, so the
+// backlog stays near its limit, and the link is dropped as stalled.
+void TestTelso::backlogBound()
+{
+    Session s;
+    QVERIFY(loginTelso(s.telso, s.server));
+    s.telso.setLinkTimeout(300);
+    qint64 most = 0;
+    int answered = 0;
+    connect(&s.telso, &Telso::askStat, &s.telso, [&](const TMsg &m) {
+        s.telso.reply(m, QString(3900, 'x'));
+        most = std::max(most, s.telso.socket ? s.telso.socket->bytesToWrite() : 0);
+        ++answered;
+    });
+    s.server.setReading(false);
+    s.server.sendRaw(QByteArray("A>Kestrune Stat\n").repeated(5000)); // 20 MB of answers
+    QTRY_COMPARE_WITH_TIMEOUT(s.telso.linkState(), Telso::LinkDown, 10000);
+    QCOMPARE(s.telso.downReason(), Telso::DownStalled);
+    QVERIFY2(most <= Telso::BacklogLimit + 4000 && answered < 5000, qPrintable(QString::number(most)));
 }
 
 void TestTelso::sendAndClose()

@@ -1,3 +1,4 @@
+#include "diagram/gview.h"
 #include "mfc/amfc.h"
 #include "nodes/anode.h"
 #include "bus/remoteaccess.h"
@@ -7,7 +8,9 @@
 #include "valves/avalve.h"
 #include "window/body.h"
 
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QtTest>
 
@@ -45,6 +48,8 @@ private slots:
     void statAndStopAll();
     void exclusiveValvesBox();
     void localControlSwitch();
+    void keyboard();
+    void roomGoesToTheDiagram();
 };
 
 void TestWindow::statAndStopAll()
@@ -121,6 +126,53 @@ void TestWindow::localControlSwitch()
     QCOMPARE(live.next(3).last(), "Kestrune.Line1>C.p Ok: 0");
     action->trigger();
     QVERIFY(!live.body->remoteAccess()->remoteControl() && statusTexts().contains("Remote control off"));
+}
+
+void TestWindow::keyboard()
+{
+    TempWorkDir dir;
+    // MFC panel on top, the MFC of column 0 defined last; the valve below.
+    loadConfig(dir, "VALVE 1 0 N2 1 V1 Dev ch1\nMFC 1 1 N2 1 M1 MF c1\nMFC 2 0 N2 1 M2 MF c2\n");
+    Body body;
+    QVERIFY(QTest::qWaitForWindowActive(&body));
+    auto where = [](QWidget *w) {
+        for (QWidget *p = w; p; p = p->parentWidget())
+            if (auto *node = qobject_cast<aNode *>(p))
+                return node->label + "." + w->objectName();
+        return w ? w->objectName() : QString();
+    };
+    QStringList order;
+    body.findNode(2, aNode::MFC)->findChild<QLineEdit *>("NewSetPoint")->setFocus();
+    for (int i = 0; i < 11; ++i) {
+        order << where(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    // Reading order, read-only and hidden fields skipped, round to the start.
+    QCOMPARE(order.join(", "), QString("M2.NewSetPoint, M2.Purge, M2.InfoB, M2.UpdateSetPoint, M1.NewSetPoint, "
+                                       "M1.Purge, M1.InfoB, M1.UpdateSetPoint, N2 V1.B, StopAll, M2.NewSetPoint"));
+
+    QLineEdit *setPoint = body.findNode(1, aNode::MFC)->findChild<QLineEdit *>("NewSetPoint");
+    setPoint->setText("5O");
+    QTest::keyClick(setPoint, Qt::Key_Return);
+    QCOMPARE(body.statusBar()->currentMessage(), QString("M1: \"5O\" is not a number; nothing was sent"));
+    QTest::keyClick(setPoint, Qt::Key_F12); // Stop All, refused while offline
+    QTRY_COMPARE(body.statusBar()->currentMessage(), QString("Not connected: nothing was sent"));
+}
+
+void TestWindow::roomGoesToTheDiagram()
+{
+    TempWorkDir dir;
+    loadConfig(dir, "VALVE 1 0 N2 1 V1 Dev ch1\nTIME_TO_CLOSE VALVE 1 2\nMFC 1 0 N2 1 M1 MF c1\n");
+    Body body;
+    QWidget *mfc = body.findNode(1, aNode::MFC);
+    QWidget *valve = body.findNode(1, aNode::Valve);
+    body.resize(1900, 1000);
+    QTRY_VERIFY(body.diagram()->width() > 1800);
+    QCOMPARE(mfc->width(), mfc->sizeHint().width());
+    QVERIFY(valve->findChild<QWidget *>("DispTimeToClose")->isVisible());
+    QCOMPARE(valve->width(), valve->sizeHint().width()); // its time field would take the rest
+    body.resize(body.minimumSizeHint());
+    QTRY_VERIFY(body.diagram()->height() >= 80); // the plant stays in sight
 }
 
 QTEST_MAIN(TestWindow)

@@ -178,26 +178,44 @@ void aValve::takePosition(const TMsg &m, bool reply)
         showStat(open);
 }
 
-// A timed action that comes due without the server is not kept for later:
-// a switch arriving long after its time could be worse than none.
 void aValve::actionTimeToOpen()
 {
-    if (linkDown())
-        writeLog(QStringLiteral("Valv [%1] : time to open came while not connected to the server; nothing was sent")
-                     .arg(label));
-    else
-        vOpen(true);
+    timedSwitch(true);
     showBlankTimeToOpen();
 }
 
 void aValve::actionTimeToClose()
 {
-    if (linkDown())
-        writeLog(QStringLiteral("Valv [%1] : time to close came while not connected to the server; nothing was sent")
-                     .arg(label));
-    else
-        vClose();
+    timedSwitch(false);
     showBlankTimeToClose();
+}
+
+// A timed action that comes due without the server is not kept for later:
+// a switch arriving long after its time could be worse than none. A quiet
+// link may have stalled unnoticed, so the valve asks for its state first and
+// switches only once the server shows within a moment that it is alive.
+void aValve::timedSwitch(bool open)
+{
+    const QString what = open ? QStringLiteral("open") : QStringLiteral("close");
+    const auto missed = [this, what](const QString &why) {
+        writeLog(QStringLiteral("Valv [%1] : time to %2 came while %3; nothing was sent").arg(label, what, why));
+    };
+    const QString silent = QStringLiteral("the server was not answering");
+    if (linkDown()) {
+        missed(telso->isLoggedIn() ? silent : QStringLiteral("not connected to the server"));
+        return;
+    }
+    if (!telso || telso->linkTimeout() <= 0) {
+        vOpen(open);
+        return;
+    }
+    telso->sendCommand(nodeName, hwNode, QStringLiteral("IsOn %1").arg(channel), QString());
+    telso->whenHeard(this, [this, open, missed, silent](bool heard) {
+        if (heard)
+            vOpen(open);
+        else
+            missed(silent);
+    });
 }
 
 void aValve::tickTimeToOpen(int remain_msec)

@@ -70,6 +70,7 @@ private:
     Q_DISABLE_COPY(aValve)
 
     void showCountdown(QLineEdit *field, int remain_msec);
+    void timedSwitch(bool open);
     void showRefusal(const QString &message);
     void sendSwitch(bool open);
     void takePosition(const TMsg &m, bool reply);

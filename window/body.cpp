@@ -10,12 +10,16 @@
 #include "valves/avalve.h"
 #include "window/plantbuilder.h"
 #include "window/stopreport.h"
+#include "window/checkedappend.h"
 
 #include <QDebug>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+#include <QStyle>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -85,20 +89,38 @@ Body::Body()
         node->setWatchTimes(confirmMsec, pollMsec);
     }
 
+    // Lost record rows are counted and shown from the first row on.
+    recordFile = new CheckedAppend(QStringLiteral("Record file"), this);
+    recordLabel = new QLabel;
+    recordLabel->setObjectName(QStringLiteral("recordRows"));
+    recordLabel->hide();
+    statusbar->addPermanentWidget(recordLabel);
+    connect(recordFile, &CheckedAppend::failuresChanged, this, [this](int count) {
+        recordLabel->setText(tr("Record rows not written: %1").arg(count));
+        recordLabel->show();
+    });
     record();
     setupRemoteControl();
+    orderTabs();
+    fitLayout();
 
     // The link's state stays in view; passing messages take the rest of the bar.
+    keyLabel = new QLabel(keyText());
+    keyLabel->setVisible(!keyLabel->text().isEmpty());
+    statusbar->addPermanentWidget(keyLabel);
     linkLabel = new QLabel;
     statusbar->addPermanentWidget(linkLabel);
     connect(bus, &Telso::linkChanged, this, &Body::showLinkState);
     bus->setReconnectDelay(reconnectDelay(config.value(QStringLiteral("TELSO_RECONNECT"), QStringLiteral("1"))));
+    bus->setLinkTimeout(linkTimeout(config.value(QStringLiteral("LINK_TIMEOUT"), QStringLiteral("10"))));
     showLinkState();
     bus->connectToServer();
 
     stopReport = new StopReport(this);
     connect(stopReport, &StopReport::report, this, [this](const QString &text) { statusbar->showMessage(text); });
     connect(StopAll, &QPushButton::clicked, this, &Body::stopAll);
+    // Set after the form's texts: a button's setText() replaces its shortcut.
+    StopAll->setShortcut(QKeySequence(Qt::Key_F12));
     connect(actionControllTimeToOpenClose, &QAction::triggered, this, &Body::controllTimeToOpenClose);
 
     show();
@@ -124,8 +146,10 @@ void Body::buildPlant()
         connect(valve, &aNode::newStat, this, &Body::record);
         connect(valve, &aValve::triedToOpenExclusiveValves, this, &Body::vCtrlMsg);
     }
-    for (aMFC *mfc : plant->mfcs())
+    for (aMFC *mfc : plant->mfcs()) {
         connect(mfc, &aMFC::newValue, this, &Body::record);
+        connect(mfc, &aMFC::setPointRefused, this, &Body::showRefusal);
+    }
 }
 
 aNode *Body::findNode(int number, int type) const
@@ -135,7 +159,7 @@ aNode *Body::findNode(int number, int type) const
 
 void Body::stopAll()
 {
-    if (!bus->isLoggedIn()) {
+    if (!bus->isLoggedIn() || !bus->isAnswering()) {
         commandNotSent();
         return;
     }
@@ -158,6 +182,83 @@ void Body::askStat(const TMsg &msg)
             texts << node->statusText();
     }
     bus->reply(msg, QStringLiteral("@%1 %2").arg(msg.cmd, texts.join(QLatin1Char(' '))));
+}
+
+void Body::fitLayout()
+{
+    // Panels keep their own width and the rows keep to the left: a wide
+    // window gives its room to the diagram, not to stretched fields.
+    for (QGridLayout *grid : {valveGrid, mfcGrid}) {
+        for (int i = 0; i < grid->count(); ++i) {
+            if (QWidget *panel = grid->itemAt(i)->widget())
+                panel->setMaximumWidth(panel->sizeHint().width());
+        }
+        grid->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum), 0, grid->columnCount());
+    }
+    // The form's size may not fit a small or scaled screen: open no larger
+    // than the screen leaves room for, the title bar included.
+    if (const QScreen *s = screen()) {
+        const QSize room = s->availableSize() - QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
+        resize(size().boundedTo(room).expandedTo(minimumSizeHint()));
+    }
+}
+
+void Body::orderTabs()
+{
+    // Tab follows the panels as they read: by row of the window, then by
+    // column, each panel's own fields in its order; Stop All comes last.
+    struct Panel
+    {
+        int row;
+        int column;
+        QWidgetList fields;
+    };
+    QList<Panel> panels;
+    for (aNode *node : std::as_const(nodes)) {
+        QGridLayout *grid = node->nodeKind == aNode::Valve ? valveGrid
+                            : node->nodeKind == aNode::MFC ? mfcGrid
+                                                           : nullptr;
+        const int at = grid ? grid->indexOf(node) : -1;
+        if (at < 0)
+            continue;
+        int row = 0, column = 0, gridRow = 0, span = 0;
+        grid->getItemPosition(at, &row, &column, &span, &span);
+        panelGrid->getItemPosition(panelGrid->indexOf(grid), &gridRow, &span, &span, &span);
+        QWidgetList fields;
+        for (QWidget *w = node->nextInFocusChain(); w != node && node->isAncestorOf(w); w = w->nextInFocusChain())
+            if (w->focusPolicy() & Qt::TabFocus)
+                fields << w;
+        panels << Panel{gridRow, column, fields};
+    }
+    std::stable_sort(panels.begin(), panels.end(), [](const Panel &a, const Panel &b) {
+        return a.row != b.row ? a.row < b.row : a.column < b.column;
+    });
+    QWidget *previous = nullptr;
+    for (const Panel &panel : std::as_const(panels)) {
+        for (QWidget *field : panel.fields) {
+            if (previous)
+                setTabOrder(previous, field);
+            previous = field;
+        }
+    }
+    if (previous)
+        setTabOrder(previous, StopAll);
+}
+
+void Body::showStartupNotice(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    if (!noticeLabel) {
+        noticeLabel = new QLabel;
+        noticeLabel->setObjectName(QStringLiteral("startupNotice"));
+        noticeLabel->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0); font-weight: bold;"));
+        noticeLabel->setWordWrap(true);
+        // Permanent, so that passing messages never cover it.
+        statusbar->insertPermanentWidget(0, noticeLabel, 1);
+    }
+    noticeLabel->setText(text);
+    noticeLabel->setToolTip(text);
 }
 
 void Body::vCtrlMsg()

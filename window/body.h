@@ -12,6 +12,7 @@
 
 class aMFC;
 class aNode;
+class CheckedAppend;
 class GView;
 class PlantBuilder;
 class QGridLayout;
@@ -42,9 +43,18 @@ public:
     QString recordFileName(const QDate &date) const;
     // The state of the link to the message server, as the status bar shows it.
     QString linkText() const;
+    // What is wrong with the key file, empty when it gave keys.
+    QString keyText() const;
+    // The record file's writes, and how many of them failed.
+    CheckedAppend *recordWrites() const { return recordFile; }
+    // Keeps text (what went wrong at start-up) in view in the status bar;
+    // nothing when it is empty.
+    void showStartupNotice(const QString &text);
     // TELSO_RECONNECT in milliseconds: seconds, decimals allowed, 0 or
     // anything that is not a positive number turns recovery off; capped.
     static int reconnectDelay(const QString &seconds);
+    // LINK_TIMEOUT in milliseconds, read the same way; 0 turns it off.
+    static int linkTimeout(const QString &seconds);
 
     // The clock the record file reads; tests set it to cross midnight or 2038.
     static std::function<QDateTime()> clock;
@@ -60,12 +70,15 @@ public slots:
     void commandNotSent();
     void showRemoteControl();
     void showRefusals();
+    void showRefusal(const QString &text);
 
 private:
     Q_DISABLE_COPY(Body)
 
     void buildPlant();
     void setupRemoteControl();
+    void orderTabs();
+    void fitLayout();
 
     QGridLayout *valveGrid = nullptr;
     QGridLayout *mfcGrid = nullptr;
@@ -80,6 +93,10 @@ private:
     QLabel *remoteLabel = nullptr;
     QLabel *refusedLabel = nullptr;
     StopReport *stopReport = nullptr;
+    QLabel *keyLabel = nullptr;
+    QLabel *recordLabel = nullptr;
+    CheckedAppend *recordFile = nullptr;
+    QLabel *noticeLabel = nullptr;
 
     QGridLayout *panelGrid = nullptr;
 
@@ -88,5 +105,6 @@ private:
     void updateRecordColumns();
     QList<aMFC *> recordMfcs;
     QList<aNode *> recordValves;
+    QString recordHeader;
     qsizetype recordColumnsFrom = -1;
 };

@@ -9,6 +9,7 @@
 #include <QStatusBar>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -22,15 +23,27 @@ QString clockText(const QDateTime &t)
 
 } // namespace
 
-int Body::reconnectDelay(const QString &seconds)
+// Seconds, decimals allowed, as milliseconds up to cap; 0 for anything that
+// is not a positive number.
+static int msecFor(const QString &seconds, int cap)
 {
     bool ok = false;
     const double s = seconds.toDouble(&ok);
     if (!ok || !std::isfinite(s) || s <= 0)
         return 0;
-    const double msec = std::min(s * 1000.0, double(Telso::MaxReconnectDelay));
+    const double msec = std::min(s * 1000.0, double(cap));
     // A positive setting never rounds down to "off".
     return std::max(1, int(std::lround(msec)));
+}
+
+int Body::reconnectDelay(const QString &seconds)
+{
+    return msecFor(seconds, Telso::MaxReconnectDelay);
+}
+
+int Body::linkTimeout(const QString &seconds)
+{
+    return msecFor(seconds, std::numeric_limits<int>::max());
 }
 
 QString Body::linkText() const
@@ -44,6 +57,16 @@ QString Body::linkText() const
     case Telso::LinkUp:
         return tr("Logged in as %1").arg(bus->name);
     case Telso::LinkDown:
+        if (bus->downReason() == Telso::DownRefused) {
+            if (next.isValid())
+                return tr("Login to %1 failed: %2; next attempt at %3").arg(server, bus->refusal(), clockText(next));
+            return tr("Login to %1 failed: %2; no further attempts").arg(server, bus->refusal());
+        }
+        if (bus->downReason() == Telso::DownStalled && lost.isValid()) {
+            if (next.isValid())
+                return tr("Server not responding since %1; next attempt at %2").arg(clockText(lost), clockText(next));
+            return tr("Server not responding since %1; no further attempts").arg(clockText(lost));
+        }
         if (lost.isValid()) {
             if (next.isValid())
                 return tr("Connection lost at %1; next attempt at %2").arg(clockText(lost), clockText(next));
@@ -64,7 +87,27 @@ void Body::showLinkState()
     display->setLive(bus->isLoggedIn());
 }
 
+QString Body::keyText() const
+{
+    const QString file = bus->keyFile + QStringLiteral(".key");
+    switch (bus->keyState()) {
+    case Telso::KeyFileMissing:
+        return tr("Key file %1 not found: logging in with an empty key").arg(file);
+    case Telso::KeyFileEmpty:
+        return tr("Key file %1 holds no key: logging in with an empty key").arg(file);
+    default:
+        return QString();
+    }
+}
+
 void Body::commandNotSent()
 {
-    statusbar->showMessage(tr("Not connected: nothing was sent"), refusalShownFor);
+    statusbar->showMessage(bus->isLoggedIn() ? tr("Server not responding: nothing was sent")
+                                             : tr("Not connected: nothing was sent"),
+                           refusalShownFor);
+}
+
+void Body::showRefusal(const QString &text)
+{
+    statusbar->showMessage(text, refusalShownFor);
 }

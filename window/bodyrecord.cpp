@@ -5,9 +5,9 @@
 #include "mfc/amfc.h"
 #include "nodes/anode.h"
 
+#include "window/checkedappend.h"
+
 #include <QDateTime>
-#include <QFile>
-#include <QTextStream>
 
 std::function<QDateTime()> Body::clock = [] { return QDateTime::currentDateTime(); };
 
@@ -28,6 +28,12 @@ void Body::updateRecordColumns()
         else if (node->nodeKind == aNode::Valve)
             recordValves << node;
     }
+    recordHeader = QStringLiteral("#Time");
+    for (const aMFC *mfc : std::as_const(recordMfcs))
+        recordHeader += QLatin1Char('\t') + mfc->label;
+    for (const aNode *valve : std::as_const(recordValves))
+        recordHeader += QLatin1Char('\t') + valve->label;
+    recordHeader += QLatin1Char('\n');
     recordColumnsFrom = nodes.size();
 }
 
@@ -39,31 +45,10 @@ void Body::record()
     const QDateTime now = clock();
     const QString name = recordFileName(now.date());
 
-    bool existed = false;
-    {
-        QFile probe(name);
-        existed = probe.open(QIODevice::ReadOnly | QIODevice::Text);
-    }
-
-    QFile file(name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        return;
-    QTextStream out(&file);
-    out.setEncoding(QStringConverter::Utf8);
-
-    if (!existed) {
-        out << "#Time";
-        for (const aMFC *mfc : std::as_const(recordMfcs))
-            out << '\t' << mfc->label;
-        for (const aNode *valve : std::as_const(recordValves))
-            out << '\t' << valve->label;
-        out << '\n';
-    }
-
     // 64-bit seconds: a 32-bit count runs out in January 2038.
     const qint64 seconds = qint64(double(now.toMSecsSinceEpoch()) / 1000.0);
-    // The row is put together first and handed to the stream at once: item
-    // by item, the stream's encoding dominates a row of a large plant.
+    // The row is put together first and encoded at once: item by item, the
+    // encoding dominates a row of a large plant.
     QString row = QString::number(seconds);
     row.reserve(row.size() + 8 * (recordMfcs.size() + recordValves.size()) + 32);
     for (const aMFC *mfc : std::as_const(recordMfcs)) {
@@ -77,7 +62,5 @@ void Body::record()
     row += QLatin1Char('\t');
     row += now.toString(QStringLiteral("# yy/MM/dd hh.mm.ss.zz"));
     row += QLatin1Char('\n');
-    out << row;
-    out.flush();
-    file.close();
+    recordFile->append(name, row, recordHeader);
 }

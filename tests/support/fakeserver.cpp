@@ -33,14 +33,28 @@ void FakeServer::setChallengeOnConnect(bool on)
     challengeOnConnect = on;
 }
 
-void FakeServer::setGreeting(const QByteArray &lines)
+void FakeServer::setGreeting(const QByteArray &lines, bool thenClose)
 {
     greeting = lines;
+    closeAfterGreeting = thenClose;
+}
+
+void FakeServer::setReading(bool on)
+{
+    reading = on;
+    if (client)
+        client->setReadBufferSize(on ? 0 : 1);
+    if (on) {
+        accept();
+        if (client)
+            read();
+    }
 }
 
 void FakeServer::accept()
 {
-    while (QTcpSocket *next = server.nextPendingConnection()) {
+    while (reading && server.hasPendingConnections()) {
+        QTcpSocket *next = server.nextPendingConnection();
         // One client at a time: a newcomer replaces the previous one.
         if (client) {
             client->disconnect(this);
@@ -60,6 +74,8 @@ void FakeServer::accept()
 
 void FakeServer::read()
 {
+    if (!reading)
+        return;
     buffer += client->readAll();
     // Lines are cut off the front once per read: removing each one in turn
     // would shift the rest of a large read again for every line.
@@ -74,6 +90,8 @@ void FakeServer::read()
                 client->write(greeting);
             client->flush();
             loginDone = true;
+            if (closeAfterGreeting)
+                client->disconnectFromHost();
         } else {
             received << line;
         }

@@ -26,8 +26,12 @@ public:
     void setChallenge(const QByteArray &line);
     // Off: nothing is sent on connect, the test sends the challenge itself.
     void setChallengeOnConnect(bool on);
-    // Sent as given right after the login line; default "Welcome\n".
-    void setGreeting(const QByteArray &lines);
+    // Sent as given right after the login line; default "Welcome\n". With
+    // thenClose the server closes the connection right after it.
+    void setGreeting(const QByteArray &lines, bool thenClose = false);
+    // Off: as a stopped server, takes no new client and reads nothing more,
+    // so what the client writes piles up; on again, it catches up.
+    void setReading(bool on);
 
     bool waitForClient(int timeoutMs = 10000);
     bool waitForLogin(int timeoutMs = 10000);
@@ -59,6 +63,8 @@ private:
     QByteArray challenge = "0";
     bool challengeOnConnect = true;
     QByteArray greeting = "Welcome\n";
+    bool closeAfterGreeting = false;
+    bool reading = true;
     QByteArray buffer;
     bool loginDone = false;
     QString login;

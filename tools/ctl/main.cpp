@@ -1,5 +1,6 @@
 #include "ctlclient.h"
 
+#include "app/startup.h"
 #include "common/loginkeys.h"
 
 #include <QCommandLineParser>
@@ -22,6 +23,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrune-ctl"));
+    QCoreApplication::setApplicationVersion(kestruneVersion());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -36,6 +38,7 @@ int main(int argc, char **argv)
         "          kestrune-ctl --listen Dev1"));
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption hostOption(QStringLiteral("host"),
                                         QStringLiteral("Message server host (default localhost)."),
                                         QStringLiteral("host"), QStringLiteral("localhost"));
@@ -73,6 +76,8 @@ int main(int argc, char **argv)
         return usageError(parser.errorText());
     if (parser.isSet(helpOption))
         parser.showHelp(0);
+    if (parser.isSet(versionOption))
+        parser.showVersion();
 
     CtlClient::Settings settings;
     settings.host = parser.value(hostOption);

@@ -6,6 +6,7 @@
 #include "transcript.h"
 #include "valvehardware.h"
 
+#include "app/startup.h"
 #include "common/loginkeys.h"
 #include "config/config.h"
 
@@ -42,6 +43,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrune-sim"));
+    QCoreApplication::setApplicationVersion(kestruneVersion());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -51,6 +53,7 @@ int main(int argc, char **argv)
         "inject faults: Silence ADDRESS, Unsilence ADDRESS, Drop CLIENT, Raw CLIENT TEXT,\n"
         "SetChannel NODE CHANNEL 0|1, Stick NODE.CHANNEL, Unstick NODE.CHANNEL, Help."));
     const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption configOption({QStringLiteral("c"), QStringLiteral("config")},
                                           QStringLiteral("Plant configuration file (the panel's)."),
                                           QStringLiteral("file"));
@@ -79,6 +82,8 @@ int main(int argc, char **argv)
         return fail(parser.errorText());
     if (parser.isSet(helpOption))
         parser.showHelp(0);
+    if (parser.isSet(versionOption))
+        parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
 

@@ -8,9 +8,10 @@
 #include "nodes/anode.h"
 #include "plant/plantdescription.h"
 #include "valves/avalve.h"
-#include "window/plantbuilder.h"
-#include "window/stopreport.h"
 #include "window/checkedappend.h"
+#include "window/plantbuilder.h"
+#include "window/recorder.h"
+#include "window/stopreport.h"
 
 #include <QDebug>
 #include <QGridLayout>
@@ -48,6 +49,8 @@ int gridIndex(const QString &text)
 
 } // namespace
 
+std::function<QDateTime()> Body::clock = [] { return QDateTime::currentDateTime(); };
+
 Body::Body()
     : QMainWindow(nullptr)
 {
@@ -59,6 +62,26 @@ Body::Body()
                     config.value(QStringLiteral("NAME_ON_TELSO"), QStringLiteral("Kestrune")));
     connect(bus, &Telso::askStat, this, &Body::askStat);
 
+    setupPanels();
+    buildPlant();
+    setupRecord();
+    setupRemoteControl();
+    orderTabs();
+    fitLayout();
+    setupLink();
+
+    stopReport = new StopReport(this);
+    connect(stopReport, &StopReport::report, this, [this](const QString &text) { statusbar->showMessage(text); });
+    connect(StopAll, &QPushButton::clicked, this, &Body::stopAll);
+    // Set after the form's texts: a button's setText() replaces its shortcut.
+    StopAll->setShortcut(QKeySequence(Qt::Key_F12));
+    connect(actionControllTimeToOpenClose, &QAction::triggered, this, &Body::controllTimeToOpenClose);
+
+    show();
+}
+
+void Body::setupPanels()
+{
     panelGrid = new QGridLayout(CenterW);
     valveGrid = new QGridLayout;
     mfcGrid = new QGridLayout;
@@ -74,56 +97,6 @@ Body::Body()
     exclusiveMsg->setModal(false);
 
     display->setDiagramSize(dimension(QStringLiteral("DISP_WIDTH")), dimension(QStringLiteral("DISP_HEIGHT")));
-
-    buildPlant();
-
-    const int confirmMsec =
-        DeviceWatch::confirmMsecFor(config.value(QStringLiteral("CONFIRM_TIMEOUT"), QStringLiteral("5")));
-    const int pollMsec = DeviceWatch::pollMsecFor(config.value(QStringLiteral("DEVICE_POLL"), QStringLiteral("30")));
-    display->setNodes(nodes);
-    for (aNode *node : std::as_const(nodes)) {
-        connect(node, &aNode::newStat, display, qOverload<>(&QWidget::update));
-        // A mark is drawn, but it is no change of state: no record row.
-        connect(node, &aNode::markChanged, display, qOverload<>(&QWidget::update));
-        connect(node, &aNode::commandNotSent, this, &Body::commandNotSent);
-        node->setWatchTimes(confirmMsec, pollMsec);
-    }
-
-    // Lost record rows are counted and shown from the first row on.
-    recordFile = new CheckedAppend(QStringLiteral("Record file"), this);
-    recordLabel = new QLabel;
-    recordLabel->setObjectName(QStringLiteral("recordRows"));
-    recordLabel->hide();
-    statusbar->addPermanentWidget(recordLabel);
-    connect(recordFile, &CheckedAppend::failuresChanged, this, [this](int count) {
-        recordLabel->setText(tr("Record rows not written: %1").arg(count));
-        recordLabel->show();
-    });
-    record();
-    setupRemoteControl();
-    orderTabs();
-    fitLayout();
-
-    // The link's state stays in view; passing messages take the rest of the bar.
-    keyLabel = new QLabel(keyText());
-    keyLabel->setVisible(!keyLabel->text().isEmpty());
-    statusbar->addPermanentWidget(keyLabel);
-    linkLabel = new QLabel;
-    statusbar->addPermanentWidget(linkLabel);
-    connect(bus, &Telso::linkChanged, this, &Body::showLinkState);
-    bus->setReconnectDelay(reconnectDelay(config.value(QStringLiteral("TELSO_RECONNECT"), QStringLiteral("1"))));
-    bus->setLinkTimeout(linkTimeout(config.value(QStringLiteral("LINK_TIMEOUT"), QStringLiteral("10"))));
-    showLinkState();
-    bus->connectToServer();
-
-    stopReport = new StopReport(this);
-    connect(stopReport, &StopReport::report, this, [this](const QString &text) { statusbar->showMessage(text); });
-    connect(StopAll, &QPushButton::clicked, this, &Body::stopAll);
-    // Set after the form's texts: a button's setText() replaces its shortcut.
-    StopAll->setShortcut(QKeySequence(Qt::Key_F12));
-    connect(actionControllTimeToOpenClose, &QAction::triggered, this, &Body::controllTimeToOpenClose);
-
-    show();
 }
 
 Body::~Body()
@@ -150,6 +123,48 @@ void Body::buildPlant()
         connect(mfc, &aMFC::newValue, this, &Body::record);
         connect(mfc, &aMFC::setPointRefused, this, &Body::showRefusal);
     }
+
+    const int confirmMsec =
+        DeviceWatch::confirmMsecFor(config.value(QStringLiteral("CONFIRM_TIMEOUT"), QStringLiteral("5")));
+    const int pollMsec = DeviceWatch::pollMsecFor(config.value(QStringLiteral("DEVICE_POLL"), QStringLiteral("30")));
+    display->setNodes(nodes);
+    for (aNode *node : std::as_const(nodes)) {
+        connect(node, &aNode::newStat, display, qOverload<>(&QWidget::update));
+        // A mark is drawn, but it is no change of state: no record row.
+        connect(node, &aNode::markChanged, display, qOverload<>(&QWidget::update));
+        connect(node, &aNode::commandNotSent, this, &Body::commandNotSent);
+        node->setWatchTimes(confirmMsec, pollMsec);
+    }
+}
+
+void Body::setupRecord()
+{
+    // Lost record rows are counted and shown from the first row on.
+    recordFile = new CheckedAppend(QStringLiteral("Record file"), this);
+    recordLabel = new QLabel;
+    recordLabel->setObjectName(QStringLiteral("recordRows"));
+    recordLabel->hide();
+    statusbar->addPermanentWidget(recordLabel);
+    connect(recordFile, &CheckedAppend::failuresChanged, this, [this](int count) {
+        recordLabel->setText(tr("Record rows not written: %1").arg(count));
+        recordLabel->show();
+    });
+    recorder = std::make_unique<Recorder>(bus->name, [] { return clock(); }, recordFile);
+    recorder->setColumns({plant->mfcs().cbegin(), plant->mfcs().cend()},
+                         {plant->valves().cbegin(), plant->valves().cend()});
+    record();
+}
+
+void Body::record()
+{
+    // Nothing changes before the columns are known; a row then would have none.
+    if (recorder)
+        recorder->record();
+}
+
+QString Body::recordFileName(const QDate &date) const
+{
+    return recorder->fileName(date);
 }
 
 aNode *Body::findNode(int number, int type) const

@@ -10,7 +10,6 @@
 #include <functional>
 #include <memory>
 
-class aMFC;
 class aNode;
 class CheckedAppend;
 class GView;
@@ -18,6 +17,7 @@ class PlantBuilder;
 class QGridLayout;
 class QLabel;
 class QMessageBox;
+class Recorder;
 class RemoteAccess;
 class StopReport;
 class Telso;
@@ -75,8 +75,11 @@ public slots:
 private:
     Q_DISABLE_COPY(Body)
 
+    void setupPanels();
     void buildPlant();
+    void setupRecord();
     void setupRemoteControl();
+    void setupLink();
     void orderTabs();
     void fitLayout();
 
@@ -100,11 +103,5 @@ private:
 
     QGridLayout *panelGrid = nullptr;
 
-    // The record file's columns, taken from nodes once it is complete: a
-    // row of a large plant would otherwise look at every node twice.
-    void updateRecordColumns();
-    QList<aMFC *> recordMfcs;
-    QList<aNode *> recordValves;
-    QString recordHeader;
-    qsizetype recordColumnsFrom = -1;
+    std::unique_ptr<Recorder> recorder;
 };

@@ -4,7 +4,7 @@
 
 #include <QRegularExpression>
 
-int TMsg::parse(const QString &text)
+void TMsg::clear()
 {
     from.clear();
     fromName.clear();
@@ -15,7 +15,11 @@ int TMsg::parse(const QString &text)
     cmd.clear();
     params.clear();
     paramList.clear();
+}
 
+int TMsg::parse(const QString &text)
+{
+    clear();
     const QString line = text.simplified();
     const qsizetype g = line.indexOf(QLatin1Char('>'));
     const qsizetype b1 = line.indexOf(QLatin1Char(' '));
@@ -50,7 +54,11 @@ int TMsg::parse(const QString &text)
     } else {
         toName = to;
     }
+    return takeCommand(line, b1);
+}
 
+int TMsg::takeCommand(const QString &line, qsizetype b1)
+{
     // A simplified line never ends in a blank, so a character follows b1.
     const QChar first = line.at(b1 + 1);
     if (first == QLatin1Char('_'))

@@ -188,14 +188,10 @@ void Body::askStat(const TMsg &msg)
     if (!msg.toSub.isEmpty())
         return;
     QStringList texts;
-    for (aNode *node : std::as_const(nodes)) {
-        if (node->nodeKind == aNode::Valve)
-            texts << node->statusText();
-    }
-    for (aNode *node : std::as_const(nodes)) {
-        if (node->nodeKind == aNode::MFC)
-            texts << node->statusText();
-    }
+    for (const aValve *valve : plant->valves())
+        texts << valve->statusText();
+    for (const aMFC *mfc : plant->mfcs())
+        texts << mfc->statusText();
     bus->reply(msg, QStringLiteral("@%1 %2").arg(msg.cmd, texts.join(QLatin1Char(' '))));
 }
 
@@ -230,10 +226,8 @@ void Body::orderTabs()
     };
     QList<Panel> panels;
     for (aNode *node : std::as_const(nodes)) {
-        QGridLayout *grid = node->nodeKind == aNode::Valve ? valveGrid
-                            : node->nodeKind == aNode::MFC ? mfcGrid
-                                                           : nullptr;
-        const int at = grid ? grid->indexOf(node) : -1;
+        QGridLayout *grid = valveGrid->indexOf(node) >= 0 ? valveGrid : mfcGrid;
+        const int at = grid->indexOf(node);
         if (at < 0)
             continue;
         int row = 0, column = 0, gridRow = 0, span = 0;

@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "app/trendviewer.h"
 #include "config/config.h"
 #include "window/body.h"
 
@@ -8,6 +9,9 @@
 
 int main(int argc, char **argv)
 {
+    if (trendViewerWanted(argc, argv))
+        return runTrendViewer(argc, argv);
+
     if (checkWanted(argc, argv)) {
         // The check builds nothing and shows nothing: no display is needed.
         QCoreApplication app(argc, argv);

@@ -90,6 +90,7 @@ Body::Body()
     connect(display, &GView::mouseDoubleClicked, this, &Body::doubleClickedInDisplay);
     connect(StopAll, &QPushButton::clicked, this, &Body::stopAll);
     connect(actionControllTimeToOpenClose, &QAction::triggered, this, &Body::controllTimeToOpenClose);
+    setupTrends();
 
     show();
 }

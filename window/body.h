@@ -22,6 +22,8 @@ class QGridLayout;
 class QLabel;
 class QMessageBox;
 class Telso;
+class TrendModel;
+class TrendWindow;
 
 // The program's only main window: builds the plant from the configuration,
 // connects to the message server, draws the gas-line diagram and serves the
@@ -47,6 +49,10 @@ public:
     // anything that is not a positive number turns recovery off; capped.
     static int reconnectDelay(const QString &seconds);
 
+    // The curves of the trend window, fed from start-up on.
+    TrendModel *trends() const { return trendModel; }
+    TrendWindow *trendWindow() const { return trendView; }
+
     // The clock the record file reads; tests set it to cross midnight or 2038.
     static std::function<QDateTime()> clock;
 
@@ -61,6 +67,7 @@ public slots:
     void Exit();
     void showLinkState();
     void commandNotSent();
+    void showTrends();
 
 private:
     Q_DISABLE_COPY(Body)
@@ -128,4 +135,10 @@ private:
     QList<aMFC *> recordMfcs;
     QList<aNode *> recordValves;
     qsizetype recordColumnsFrom = -1;
+    // The record file whose last header is known to be this run's.
+    QString recordHeaderFile;
+
+    void setupTrends();
+    TrendModel *trendModel = nullptr;
+    TrendWindow *trendView = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "bus/telso.h"
 #include "mfc/amfc.h"
 #include "nodes/anode.h"
+#include "window/recordreader.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -51,14 +52,19 @@ void Body::record()
     QTextStream out(&file);
     out.setEncoding(QStringConverter::Utf8);
 
-    if (!existed) {
-        out << "#Time";
+    const auto header = [this] {
+        QString text = QStringLiteral("#Time");
         for (const aMFC *mfc : std::as_const(recordMfcs))
-            out << '\t' << mfc->label;
+            text += QLatin1Char('\t') + mfc->label;
         for (const aNode *valve : std::as_const(recordValves))
-            out << '\t' << valve->label;
-        out << '\n';
-    }
+            text += QLatin1Char('\t') + valve->label;
+        return text;
+    };
+    // A file begun by a run of another configuration gets this run's header
+    // above its rows, so every row stands under the columns it holds.
+    if (!existed || (recordHeaderFile != name && RecordReader::lastHeader(name) != header().toUtf8()))
+        out << header() << '\n';
+    recordHeaderFile = name;
 
     // 64-bit seconds: a 32-bit count runs out in January 2038.
     const qint64 seconds = qint64(double(now.toMSecsSinceEpoch()) / 1000.0);

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "window/trendseries.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <atomic>
+
+// What a record file held that could not be drawn.
+struct RecordSkips
+{
+    qint64 cutShort = 0;   // rows without their closing time stamp
+    qint64 misfits = 0;    // rows with another number of columns than their header, or none above them
+    qint64 notNumbers = 0; // rows with a field that is not a number
+    qint64 foreign = 0;    // lines that are neither a header nor a row
+    qint64 outOfOrder = 0; // rows older than the row before them (drawn at that row's time)
+
+    qint64 skipped() const { return cutShort + misfits + notNumbers + foreign; }
+};
+
+// The curves of one record file, one per column of its headers.
+struct RecordData
+{
+    QList<TrendSeries> series;
+    qint64 rows = 0;
+    RecordSkips skips;
+    QString error; // the file could not be read
+};
+
+// Reads the daily record file: a "#Time" header naming the MFC columns,
+// then the valve columns, above rows of epoch seconds, those columns and a
+// time stamp. A header written by another configuration may stand above
+// later rows, so each row is read by the header above it. Whatever is not
+// a sound row is skipped and counted, never guessed at.
+//
+// Each row changes few columns, so a row is compared byte for byte with
+// the one before it and only the fields that differ are read as numbers.
+class RecordReader
+{
+public:
+    explicit RecordReader(const std::atomic_bool *cancel = nullptr) : cancel(cancel) {}
+
+    RecordData read(const QString &path);
+    // The same for a text already in memory.
+    RecordData readText(const QByteArray &text);
+    // The last "#Time" line of a record file, without its line end; empty
+    // when there is none.
+    static QByteArray lastHeader(const QString &path);
+
+    // Bytes mapped at a time: the file is read a window at a time, so a
+    // file of gigabytes never becomes resident as a whole.
+    static constexpr qint64 windowBytes = 64 << 20;
+
+private:
+    struct Column
+    {
+        QString label;
+        QList<qint64> times;
+        QList<double> values;
+        bool onlyZeroOne = true;
+    };
+
+    void line(const char *begin, const char *end);
+    void header(const char *begin, const char *end);
+    void row(const char *begin, const char *end);
+    bool parseFields(const char *begin, const char *end, qsizetype first);
+    void endSection();
+    void keepPrevious();
+    void finish();
+
+    const std::atomic_bool *cancel = nullptr;
+    RecordData data;
+    bool haveHeader = false;
+    QList<Column> columns;
+    QList<double> parsed;
+    qint64 sectionEndMs = 0;
+    qint64 lastMs = std::numeric_limits<qint64>::min();
+    qint64 rowMs = 0;
+    // The fields of the last sound row of this header: they point into the
+    // mapped window, or into kept once that window is gone.
+    const char *previous = nullptr;
+    qsizetype previousSize = -1;
+    QByteArray kept;
+};

@@ -28,11 +28,17 @@ int runTrendViewer(int argc, char **argv)
     QString png;
     QString csv;
     const QStringList args = QCoreApplication::arguments();
+    // Every other argument that starts with "-" is an option of the panel,
+    // which reads nothing here; "-c" and "-config" take their file along.
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString &arg = args.at(i);
-        if (arg == QLatin1String("--png") || arg == QLatin1String("--csv"))
-            (arg == QLatin1String("--png") ? png : csv) = args.value(++i);
-        else if (arg != QLatin1String("--trend") && arg != QLatin1String("-e") && arg != QLatin1String("-j"))
+        if (arg == QLatin1String("--png"))
+            png = args.value(++i);
+        else if (arg == QLatin1String("--csv"))
+            csv = args.value(++i);
+        else if (arg == QLatin1String("-c") || arg == QLatin1String("-config"))
+            ++i;
+        else if (!arg.startsWith(QLatin1Char('-')))
             files << arg;
     }
 

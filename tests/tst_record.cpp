@@ -43,9 +43,14 @@ void TestRecord::rows_data()
     QTest::newRow("plant") << plant << QByteArray()
                            << QStringList{"^#Time\\tMFC1\\t     \\tN2 L1\\tAr L2$", "^\\d+\\t0\\t0\\t0\\t1" + stamp,
                                           "^\\d+\\t0\\t0\\t1\\t1" + stamp};
-    QTest::newRow("existing file keeps its header")
+    const QString header = "^#Time\\tMFC1\\t     \\tN2 L1\\tAr L2$";
+    QTest::newRow("a file of another plant gets this one's header")
         << plant << QByteArray("#Time\tOld\n1\t5\t# x\n")
-        << QStringList{"^#Time\\tOld$", "^1\\t5\\t# x$", "^\\d+\\t0\\t0\\t0\\t1" + stamp, "^\\d+\\t0\\t0\\t1\\t1" + stamp};
+        << QStringList{"^#Time\\tOld$", "^1\\t5\\t# x$", header, "^\\d+\\t0\\t0\\t0\\t1" + stamp,
+                       "^\\d+\\t0\\t0\\t1\\t1" + stamp};
+    QTest::newRow("a file of this plant goes on under its header")
+        << plant << QByteArray("#Time\tOld\n#Time\tMFC1\t     \tN2 L1\tAr L2\n")
+        << QStringList{"^#Time\\tOld$", header, "^\\d+\\t0\\t0\\t0\\t1" + stamp, "^\\d+\\t0\\t0\\t1\\t1" + stamp};
     QTest::newRow("empty plant") << QByteArray("NAME_ON_TELSO Rec\n") << QByteArray()
                                  << QStringList{"^#Time$", "^\\d+" + stamp};
 }

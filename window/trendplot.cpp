@@ -35,7 +35,6 @@ TrendPlot::TrendPlot(QWidget *parent)
 {
     chart = new QChart;
     chart->legend()->hide();
-    chart->setMargins(QMargins());
     chart->setBackgroundRoundness(0);
     setChart(chart);
     setRenderHint(QPainter::Antialiasing, false);

@@ -229,9 +229,11 @@ void TrendWindow::addCurves()
                             QLatin1Char('\t') + QString::number(s.occurrence);
         const int slot = colorSlots.value(key, int(colorSlots.size()));
         colorSlots.insert(key, slot);
+        // A new curve is shown unless its whole group is not.
+        const bool shown = group(s.kind)->childCount() == 0 || group(s.kind)->checkState(0) != Qt::Unchecked;
         auto *item = new QTreeWidgetItem(group(s.kind), {curveName(i)});
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, group(s.kind)->checkState(0) == Qt::Unchecked ? Qt::Unchecked : Qt::Checked);
+        item->setCheckState(0, shown ? Qt::Checked : Qt::Unchecked);
         item->setData(0, Qt::UserRole, QVariant::fromValue(i));
         item->setIcon(0, swatch(curveColor(slot)));
         item->setData(0, Qt::DecorationRole + 1000, curveColor(slot));

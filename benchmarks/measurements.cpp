@@ -113,18 +113,25 @@ struct Latency
 // One request at a time, each a millisecond after the previous answer,
 // while lines addressed to nobody the panel knows stream in at a steady
 // rate. Times are taken from the write to the answer's arrival.
-Latency probeLatency(BenchServer &server, const QString &lineName, int probes)
+const QList<QByteArray> &noiseBackground()
 {
     static const QList<QByteArray> background{
         "Other.dev7>Kestrune _ChangedValue 5.5", "Client.a>Kestrune.Nobody Stat", "Dev9>Kestrune.3 @IsOn ch1 1",
         "Client.b>Kestrune.Nobody GetNowGas",    "Other.dev8>Kestrune _Foo 1",    "Dev9.c1>Kestrune @GetValue 3",
     };
+    return background;
+}
+
+Latency probeLatency(BenchServer &server, const QString &lineName, int probes,
+                     const QList<QByteArray> &background = noiseBackground(),
+                     int rate = Measurements::backgroundRate)
+{
     qint64 backgroundSent = 0;
     const qint64 start = benchClock().nsecsElapsed();
     QTimer stream;
     stream.setTimerType(Qt::PreciseTimer);
     QObject::connect(&stream, &QTimer::timeout, [&] {
-        const qint64 due = (benchClock().nsecsElapsed() - start) * Measurements::backgroundRate / 1000000000;
+        const qint64 due = (benchClock().nsecsElapsed() - start) * rate / 1000000000;
         QByteArray bytes;
         for (; backgroundSent < due; ++backgroundSent)
             bytes += background.at(backgroundSent % background.size()) + '\n';
@@ -170,7 +177,7 @@ QString panelBinary(const QString &binDir)
 }
 
 void startPanel(QProcess &panel, const QString &binDir, const QTemporaryDir &dir, const QByteArray &config,
-                quint16 port)
+                quint16 port, const QStringList &extra = {})
 {
     QFile cfg(dir.filePath(QStringLiteral("plant.cfg")));
     cfg.open(QIODevice::WriteOnly | QIODevice::Truncate);
@@ -189,7 +196,8 @@ void startPanel(QProcess &panel, const QString &binDir, const QTemporaryDir &dir
     // measure the terminal; it goes nowhere, as in a service.
     panel.setStandardOutputFile(QProcess::nullDevice());
     panel.setStandardErrorFile(QProcess::nullDevice());
-    panel.start(panelBinary(binDir), {QStringLiteral("-c"), QStringLiteral("plant.cfg"), QStringLiteral("-e")});
+    panel.start(panelBinary(binDir),
+                QStringList{QStringLiteral("-c"), QStringLiteral("plant.cfg"), QStringLiteral("-e")} + extra);
 }
 
 void stopProcess(QProcess &process)
@@ -339,6 +347,45 @@ PlantFigures Measurements::plant(int nodes)
         f.error = QStringLiteral("%1 record rows for %2 flow reports").arg(f.rowsWritten).arg(f.events);
     stopProcess(panel);
     return f;
+}
+
+void Measurements::trendLive(TrendFigures &f, int rounds)
+{
+    const GeneratedPlant plant = generatePlant(500);
+    f.liveMfcs = plant.mfcs;
+    f.liveReportsPerSecond = plant.mfcs * 5;
+    // Every MFC reports a new flow five times a second.
+    QList<QByteArray> reports;
+    for (int step = 0; step < 20; ++step) {
+        for (const QString &device : plant.mfcDevices)
+            reports << device.toLatin1() + ">Kestrune _ChangedValue " + QByteArray::number(10 + step) + ".5";
+    }
+    QList<double> without;
+    QList<double> with;
+    // Taken in turns, so that the load of the machine falls on both alike.
+    for (int run = 0; run < 2 * rounds; ++run) {
+        const bool window = run % 2;
+        QTemporaryDir dir;
+        BenchServer server(true);
+        QProcess panel;
+        startPanel(panel, binDir, dir, plant.config, server.port(),
+                   window ? QStringList{QStringLiteral("-trends")} : QStringList());
+        if (!waitUntil([&] { return server.lines() >= plant.syncLines; }, 60000)) {
+            f.liveError = QStringLiteral("the panel did not synchronise");
+            stopProcess(panel);
+            return;
+        }
+        const Latency latency = probeLatency(server, plant.lineNames.at(plant.lineNames.size() / 2), 2000, reports,
+                                             f.liveReportsPerSecond);
+        stopProcess(panel);
+        if (!latency.ok) {
+            f.liveError = QStringLiteral("a latency probe went unanswered");
+            return;
+        }
+        (window ? with : without) << latency.p99Ms;
+    }
+    f.liveP99WithoutMs = percentile(without, 0.5);
+    f.liveP99WithMs = percentile(with, 0.5);
 }
 
 int runEchoClient(quint16 port)

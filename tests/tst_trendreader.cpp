@@ -130,10 +130,12 @@ void TestTrendReader::read()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(text);
     file.close();
-    // The file as a whole, and the same text read in windows of a few bytes.
-    const RecordData data = RecordReader().read(path);
-    QCOMPARE(describe(data.series), curves);
-    QCOMPARE(skips(data), skipped);
+    // In one block, in blocks that cut every line, and from memory.
+    for (const qsizetype block : {qsizetype(1 << 20), qsizetype(7)}) {
+        const RecordData data = RecordReader(nullptr, block).read(path);
+        QCOMPARE(describe(data.series), curves);
+        QCOMPARE(skips(data), skipped);
+    }
     QCOMPARE(describe(RecordReader().readText(text).series), curves);
 }
 

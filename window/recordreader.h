@@ -40,7 +40,16 @@ struct RecordData
 class RecordReader
 {
 public:
-    explicit RecordReader(const std::atomic_bool *cancel = nullptr) : cancel(cancel) {}
+    // The file is read a block at a time.
+    static constexpr qsizetype defaultBlockBytes = 8 << 20;
+    // A line longer than this is no row.
+    static constexpr qsizetype longestLine = 16 << 20;
+
+    explicit RecordReader(const std::atomic_bool *cancel = nullptr, qsizetype blockBytes = defaultBlockBytes)
+        : cancel(cancel)
+        , blockBytes(blockBytes)
+    {
+    }
 
     RecordData read(const QString &path);
     // The same for a text already in memory.
@@ -48,10 +57,6 @@ public:
     // The last "#Time" line of a record file, without its line end; empty
     // when there is none.
     static QByteArray lastHeader(const QString &path);
-
-    // Bytes mapped at a time: the file is read a window at a time, so a
-    // file of gigabytes never becomes resident as a whole.
-    static constexpr qint64 windowBytes = 64 << 20;
 
 private:
     struct Column
@@ -65,21 +70,26 @@ private:
     void line(const char *begin, const char *end);
     void header(const char *begin, const char *end);
     void row(const char *begin, const char *end);
-    bool parseFields(const char *begin, const char *end, qsizetype first);
+    // Reads count fields from fields + from, each ended by a tab.
+    bool parseFields(const char *fields, qsizetype from, qsizetype count);
     void endSection();
     void keepPrevious();
     void finish();
 
     const std::atomic_bool *cancel = nullptr;
+    qsizetype blockBytes;
     RecordData data;
     bool haveHeader = false;
     QList<Column> columns;
     QList<double> parsed;
+    QList<qsizetype> parsedStarts;
+    // Where each field of the last sound row starts, from its first field.
+    QList<qsizetype> offsets;
     qint64 sectionEndMs = 0;
     qint64 lastMs = std::numeric_limits<qint64>::min();
     qint64 rowMs = 0;
     // The fields of the last sound row of this header: they point into the
-    // mapped window, or into kept once that window is gone.
+    // block read, or into kept once the block moves on.
     const char *previous = nullptr;
     qsizetype previousSize = -1;
     QByteArray kept;

@@ -59,6 +59,7 @@ void TrendPlot::setSource(const TrendModel *source, Mode m)
     if (mode == Values) {
         valueAxis = new QValueAxis;
         valueAxis->setLabelFormat(QStringLiteral("%g"));
+        valueAxis->setTickCount(6);
         chart->addAxis(valueAxis, Qt::AlignLeft);
     } else {
         laneAxis = new QCategoryAxis;
@@ -226,7 +227,9 @@ void TrendPlot::placeArea()
     const QFontMetrics fm = fontMetrics();
     const double left = fm.averageCharWidth() * 16;
     const double bottom = fm.height() * 2 + 4;
-    const QRectF area(left, 8, std::max(10.0, width() - left - 16), std::max(10.0, height() - bottom - 8));
+    // Room on the right for half of the last time label.
+    const double right = fm.averageCharWidth() * 4;
+    const QRectF area(left, 8, std::max(10.0, width() - left - right), std::max(10.0, height() - bottom - 8));
     chart->setPlotArea(area);
     layer->setArea(area);
     lanesChanged = true;

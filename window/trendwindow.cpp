@@ -301,18 +301,18 @@ void TrendWindow::recordRead(const QString &fileName, const RecordData &summary)
         const RecordSkips &k = summary.skips;
         QStringList parts;
         if (k.cutShort)
-            parts << tr("%n row(s) cut short", nullptr, int(k.cutShort));
+            parts << tr("cut short: %1").arg(k.cutShort);
         if (k.misfits)
-            parts << tr("%n row(s) that do not fit their header", nullptr, int(k.misfits));
+            parts << tr("not fitting their header: %1").arg(k.misfits);
         if (k.notNumbers)
-            parts << tr("%n row(s) with text that is not a number", nullptr, int(k.notNumbers));
+            parts << tr("not numbers: %1").arg(k.notNumbers);
         if (k.foreign)
-            parts << tr("%n line(s) of other text", nullptr, int(k.foreign));
-        text = tr("%1: %n row(s) read", nullptr, int(summary.rows)).arg(fileName);
+            parts << tr("lines of other text: %1").arg(k.foreign);
+        text = tr("%1: rows read: %2").arg(fileName).arg(summary.rows);
         if (!parts.isEmpty())
             text += tr("; skipped: %1").arg(parts.join(QStringLiteral(", ")));
         if (k.outOfOrder)
-            text += tr("; %n row(s) older than the row before them, drawn at its time", nullptr, int(k.outOfOrder));
+            text += tr("; older than the row before, drawn at its time: %1").arg(k.outOfOrder);
     }
     reports << text;
     ReportLabel->setText(reports.join(QLatin1Char('\n')));
@@ -380,12 +380,16 @@ void TrendWindow::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Plus:
     case Qt::Key_Equal:
     case Qt::Key_Up:
-        zoomAt(cursorMs == TrendPlot::noCursor ? centre : cursorMs, 0.5);
-        break;
     case Qt::Key_Minus:
-    case Qt::Key_Down:
-        zoomAt(cursorMs == TrendPlot::noCursor ? centre : cursorMs, 2.0);
+    case Qt::Key_Down: {
+        const double factor = event->key() == Qt::Key_Minus || event->key() == Qt::Key_Down ? 2.0 : 0.5;
+        // While live, the keys keep the present in view.
+        if (isFollowing())
+            showSpan(qint64(double(span) * factor));
+        else
+            zoomAt(cursorMs == TrendPlot::noCursor ? centre : cursorMs, factor);
         break;
+    }
     case Qt::Key_Home: {
         qint64 first = 0;
         qint64 last = 0;

@@ -16,6 +16,7 @@ struct TrendFigures
     qint64 fileBytes = 0;
     double readMs = 0;
     double drawnMs = 0;
+    double drawnCpuMs = 0;
     QList<double> zoomMs;
     double zoomMedianMs = 0;
     double zoomMaxMs = 0;

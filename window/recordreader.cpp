@@ -31,9 +31,12 @@ bool valveLike(const QString &label)
     return t.contains(QLatin1Char(' '));
 }
 
+// Long equal stretches are passed in large steps first.
 qsizetype commonPrefix(const char *a, const char *b, qsizetype n)
 {
     qsizetype i = 0;
+    while (i + 64 <= n && std::memcmp(a + i, b + i, 64) == 0)
+        i += 64;
     while (i + 8 <= n && std::memcmp(a + i, b + i, 8) == 0)
         i += 8;
     while (i < n && a[i] == b[i])
@@ -44,6 +47,8 @@ qsizetype commonPrefix(const char *a, const char *b, qsizetype n)
 qsizetype commonSuffix(const char *aEnd, const char *bEnd, qsizetype n)
 {
     qsizetype i = 0;
+    while (i + 64 <= n && std::memcmp(aEnd - i - 64, bEnd - i - 64, 64) == 0)
+        i += 64;
     while (i + 8 <= n && std::memcmp(aEnd - i - 8, bEnd - i - 8, 8) == 0)
         i += 8;
     while (i < n && aEnd[-1 - i] == bEnd[-1 - i])
@@ -270,7 +275,7 @@ void RecordReader::header(const char *begin, const char *end)
     endSection();
     haveHeader = true;
     for (const QByteArray &label : QByteArray(begin, end - begin).split('\t').mid(1))
-        columns.append(Column{QString::fromUtf8(label), {}, {}, true});
+        columns.append(Column{QString::fromUtf8(label), {}, {}, 0, true});
 }
 
 void RecordReader::row(const char *begin, const char *end)
@@ -354,16 +359,18 @@ void RecordReader::row(const char *begin, const char *end)
     } else if (count > 0) {
         const qsizetype delta = size - previousSize;
         if (delta != 0) {
+            qsizetype *o = offsets.data(); // detached once, not per field
             for (qsizetype i = first + count; i < n; ++i)
-                offsets[i] += delta;
+                o[i] += delta;
         }
         std::copy(parsedStarts.cbegin(), parsedStarts.cend(), offsets.begin() + first);
     }
     for (qsizetype i = 0; i < count; ++i) {
         Column &c = columns[first + i];
         const double v = parsed.at(i);
-        if (!c.values.isEmpty() && c.values.constLast() == v)
+        if (!c.values.isEmpty() && c.last == v)
             continue;
+        c.last = v;
         c.times.append(rowMs);
         c.values.append(v);
         if (v != 0 && v != 1)

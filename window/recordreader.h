@@ -64,6 +64,7 @@ private:
         QString label;
         QList<qint64> times;
         QList<double> values;
+        double last = 0; // values' last, kept beside the column's name
         bool onlyZeroOne = true;
     };
 

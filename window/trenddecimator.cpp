@@ -3,6 +3,21 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// fmin and fmax, inline: a NaN (a gap) adds nothing to the range.
+double lower(double a, double b)
+{
+    return b < a || a != a ? b : a;
+}
+
+double higher(double a, double b)
+{
+    return b > a || a != a ? b : a;
+}
+
+} // namespace
+
 TrendTrace decimate(const TrendSeries &s, qint64 from, qint64 to, int width, qint64 knownUntil)
 {
     TrendTrace trace;
@@ -29,12 +44,11 @@ TrendTrace decimate(const TrendSeries &s, qint64 from, qint64 to, int width, qin
                 trace.columns.append(c);
             const double entering = c.column >= 0 ? c.last : std::nan("");
             c.column = col;
-            // fmin and fmax pass over NaN: a gap adds nothing to the range.
-            c.low = std::fmin(entering, v);
-            c.high = std::fmax(entering, v);
+            c.low = lower(entering, v);
+            c.high = higher(entering, v);
         } else {
-            c.low = std::fmin(c.low, v);
-            c.high = std::fmax(c.high, v);
+            c.low = lower(c.low, v);
+            c.high = higher(c.high, v);
         }
         c.last = v;
     }

@@ -121,17 +121,23 @@ void TrendPlot::refresh()
     }
     busy = true;
     pending = false;
+    if (mode == Lanes && lanesChanged)
+        setLaneLabels();
     const TrendPicture picture = takePicture();
     pool.start([this, picture] {
-        const QImage image = renderTrendPicture(picture);
+        const TrendImage drawn = renderTrendPicture(picture);
         // Queued to this plot, whose destructor waits for the drawing.
-        QMetaObject::invokeMethod(this, [this, image] { showPicture(image); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, drawn] { showPicture(drawn); }, Qt::QueuedConnection);
     });
 }
 
-void TrendPlot::showPicture(const QImage &image)
+void TrendPlot::showPicture(const TrendImage &drawn)
 {
-    layer->setPicture(image);
+    if (mode == Values) {
+        valueAxis->setRange(drawn.low, drawn.high);
+        valueAxis->setTickCount(drawn.ticks);
+    }
+    layer->setPicture(drawn.image);
     busy = false;
     if (pending)
         refresh();
@@ -139,55 +145,20 @@ void TrendPlot::showPicture(const QImage &image)
         emit rendered();
 }
 
-TrendPicture TrendPlot::takePicture()
+TrendPicture TrendPlot::takePicture() const
 {
     TrendPicture picture;
+    picture.mode = mode == Values ? TrendPicture::Values : TrendPicture::Lanes;
+    picture.from = from;
+    picture.to = to;
     const QRectF area = chart->plotArea();
     picture.size = area.size().toSize();
     picture.devicePixelRatio = devicePixelRatioF();
-    const int width = picture.size.width();
-    const double height = picture.size.height();
-
-    double low = INFINITY;
-    double high = -INFINITY;
     for (const Curve &c : std::as_const(curves)) {
         const TrendSeries &s = model->at(c.index);
-        TrendPicture::Curve drawn;
-        drawn.trace = decimate(s, from, to, width, s.live ? std::max(now, s.endMs) : s.endMs);
-        drawn.color = c.color;
-        drawn.dashed = c.dashed;
-        for (const TrendColumn &col : std::as_const(drawn.trace.columns)) {
-            low = std::fmin(low, col.low);
-            high = std::fmax(high, col.high);
-        }
-        picture.curves.append(std::move(drawn));
+        picture.curves.append({s, s.live ? std::max(now, s.endMs) : s.endMs, c.color, c.dashed});
     }
-
-    if (mode == Values) {
-        if (!std::isfinite(low) || !std::isfinite(high)) {
-            low = 0;
-            high = 1;
-        }
-        low = std::min(low, 0.0);
-        high = std::max(high, low + 1);
-        valueAxis->setRange(low, high + (high - low) * 0.05);
-        valueAxis->applyNiceNumbers();
-        const double scale = height / std::max(1e-9, valueAxis->max() - valueAxis->min());
-        for (TrendPicture::Curve &c : picture.curves) {
-            c.scale = scale;
-            c.base = height + valueAxis->min() * scale;
-        }
-    } else {
-        if (lanesChanged)
-            setLaneLabels();
-        const double lane = height / std::max<qsizetype>(1, picture.curves.size());
-        for (qsizetype i = 0; i < picture.curves.size(); ++i) {
-            picture.curves[i].scale = lane * 0.7;
-            picture.curves[i].base = double(i + 1) * lane - lane * 0.15;
-        }
-    }
-
-    const double perMs = double(width) / double(to - from);
+    const double perMs = double(picture.size.width()) / double(to - from);
     for (const AlarmInterval &a : model->alarms()) {
         const qint64 end = a.active() ? std::max(now, a.fromMs) : a.toMs;
         if (end < from || a.fromMs > to)

@@ -67,10 +67,10 @@ protected:
 private:
     Q_DISABLE_COPY(TrendPlot)
 
-    TrendPicture takePicture();
+    TrendPicture takePicture() const;
     void placeArea();
     void setLaneLabels();
-    void showPicture(const QImage &image);
+    void showPicture(const TrendImage &drawn);
 
     QChart *chart = nullptr;
     QDateTimeAxis *timeAxis = nullptr;

@@ -55,29 +55,82 @@ private:
 
 } // namespace
 
-QImage renderTrendPicture(const TrendPicture &picture)
+void niceRange(double &low, double &high, int &ticks)
 {
+    const double raw = (high - low) / std::max(1, ticks - 1);
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = magnitude;
+    for (const double f : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+        step = f * magnitude;
+        if (step >= raw)
+            break;
+    }
+    low = std::floor(low / step) * step;
+    high = std::ceil(high / step) * step;
+    ticks = int(std::lround((high - low) / step)) + 1;
+}
+
+TrendImage renderTrendPicture(const TrendPicture &picture)
+{
+    TrendImage result;
     const qreal dpr = picture.devicePixelRatio;
-    const QSize pixels = picture.size * dpr;
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    QImage &image = result.image;
+    image = QImage(picture.size * dpr, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(dpr);
     image.fill(Qt::transparent);
     if (picture.size.isEmpty())
-        return image;
+        return result;
+    const int width = picture.size.width();
+    const double height = picture.size.height();
+
+    QList<TrendTrace> traces;
+    traces.reserve(picture.curves.size());
+    double low = INFINITY;
+    double high = -INFINITY;
+    for (const TrendPicture::Curve &c : picture.curves) {
+        traces << decimate(c.series, picture.from, picture.to, width, c.knownUntil);
+        for (const TrendColumn &col : std::as_const(traces.constLast().columns)) {
+            low = std::fmin(low, col.low);
+            high = std::fmax(high, col.high);
+        }
+    }
+    // Pixel row of a value: base - value * scale.
+    QList<std::pair<double, double>> rows;
+    if (picture.mode == TrendPicture::Values) {
+        if (!std::isfinite(low) || !std::isfinite(high)) {
+            low = 0;
+            high = 1;
+        }
+        result.low = std::min(low, 0.0);
+        result.high = std::max(high, result.low + 1);
+        result.high += (result.high - result.low) * 0.05;
+        result.ticks = 6;
+        niceRange(result.low, result.high, result.ticks);
+        const double scale = height / (result.high - result.low);
+        for (qsizetype i = 0; i < traces.size(); ++i)
+            rows.append({height + result.low * scale, scale});
+    } else {
+        const double lane = height / std::max<qsizetype>(1, traces.size());
+        for (qsizetype i = 0; i < traces.size(); ++i)
+            rows.append({double(i + 1) * lane - lane * 0.15, lane * 0.7});
+    }
+
     {
         QPainter p(&image);
         for (const TrendPicture::Shade &s : picture.shades)
-            p.fillRect(QRectF(s.x0, 0, std::max(1, s.x1 - s.x0), picture.size.height()), s.color);
+            p.fillRect(QRectF(s.x0, 0, std::max(1, s.x1 - s.x0), height), s.color);
     }
-
     Pixels out(image);
-    for (const TrendPicture::Curve &c : picture.curves) {
+    for (qsizetype i = 0; i < traces.size(); ++i) {
+        const TrendPicture::Curve &c = picture.curves.at(i);
+        const TrendTrace &trace = traces.at(i);
+        const auto [base, scale] = rows.at(i);
         const QRgb color = c.color.rgb() | 0xff000000u;
-        const auto y = [&c, dpr](double v) { return int(std::lround((c.base - v * c.scale) * dpr)); };
+        const auto y = [base = base, scale = scale, dpr](double v) { return int(std::lround((base - v * scale) * dpr)); };
         const auto x = [dpr](int column) { return int((column + 0.5) * dpr); };
         int lastX = 0;
         double last = std::nan("");
-        for (const TrendColumn &col : c.trace.columns) {
+        for (const TrendColumn &col : trace.columns) {
             const int nx = x(col.column);
             // Next to the column before, its upright line already meets this one's.
             if (std::isfinite(last) && nx - lastX > 1)
@@ -87,8 +140,8 @@ QImage renderTrendPicture(const TrendPicture &picture)
             lastX = nx;
             last = col.last;
         }
-        if (std::isfinite(last) && !c.trace.columns.isEmpty() && c.trace.endColumn > c.trace.columns.constLast().column)
-            out.level(lastX, x(c.trace.endColumn + 1), y(last), color, c.dashed);
+        if (std::isfinite(last) && !trace.columns.isEmpty() && trace.endColumn > trace.columns.constLast().column)
+            out.level(lastX, x(trace.endColumn + 1), y(last), color, c.dashed);
     }
-    return image;
+    return result;
 }

@@ -43,6 +43,8 @@ TrendPlot::TrendPlot(QWidget *parent)
     timeAxis->setTickCount(7);
     chart->addAxis(timeAxis, Qt::AlignBottom);
     layer = new TrendLayer(chart);
+    chart->setMargins(QMargins(0, 4, 4, 0));
+    connect(chart, &QChart::plotAreaChanged, this, &TrendPlot::areaChanged);
     pool.setMaxThreadCount(1);
     setMouseTracking(true);
 }
@@ -193,25 +195,27 @@ void TrendPlot::setLaneLabels()
     }
 }
 
-void TrendPlot::placeArea()
+void TrendPlot::areaChanged(const QRectF &area)
 {
-    const QFontMetrics fm = fontMetrics();
-    const double left = fm.averageCharWidth() * 16;
-    const double bottom = fm.height() * 2 + 4;
-    // Room on the right for half of the last time label.
-    const double right = fm.averageCharWidth() * 4;
-    const QRectF area(left, 8, std::max(10.0, width() - left - right), std::max(10.0, height() - bottom - 8));
-    chart->setPlotArea(area);
     layer->setArea(area);
     lanesChanged = true;
-}
-
-void TrendPlot::resizeEvent(QResizeEvent *event)
-{
-    QChartView::resizeEvent(event);
-    placeArea();
     setCursorTime(cursorMs);
     refresh();
+    emit plotAreaChanged();
+}
+
+qreal TrendPlot::naturalLeft() const
+{
+    return chart->plotArea().left() - chart->margins().left();
+}
+
+void TrendPlot::setLeftPad(qreal pad)
+{
+    QMargins margins = chart->margins();
+    if (margins.left() == int(pad))
+        return;
+    margins.setLeft(int(pad));
+    chart->setMargins(margins);
 }
 
 void TrendPlot::wheelEvent(QWheelEvent *event)

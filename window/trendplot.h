@@ -49,15 +49,19 @@ public:
     // Takes the model's data again; the picture follows when drawn.
     void refresh();
     bool isRendering() const { return busy || pending; }
+    // Where the plot area would start without padding; the window pads the
+    // plots so that their time axes line up.
+    qreal naturalLeft() const;
+    void setLeftPad(qreal pad);
 
 signals:
     void zoomAt(qint64 ms, double factor);
     void panBy(qint64 ms);
     void cursorAt(qint64 ms);
     void rendered();
+    void plotAreaChanged();
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -68,7 +72,7 @@ private:
     Q_DISABLE_COPY(TrendPlot)
 
     TrendPicture takePicture() const;
-    void placeArea();
+    void areaChanged(const QRectF &area);
     void setLaneLabels();
     void showPicture(const TrendImage &drawn);
 

@@ -91,6 +91,13 @@ TrendWindow::TrendWindow(TrendModel *trendModel, std::function<qint64()> liveClo
         connect(plot, &TrendPlot::panBy, this, &TrendWindow::panBy);
         connect(plot, &TrendPlot::cursorAt, this, &TrendWindow::setCursorTime);
         connect(plot, &TrendPlot::rendered, this, &TrendWindow::checkIdle);
+        // One time axis for both: the plot with the narrower labels is padded.
+        connect(plot, &TrendPlot::plotAreaChanged, this, [this] {
+            const qreal flow = FlowPlot->naturalLeft();
+            const qreal valve = ValvePlot->naturalLeft();
+            FlowPlot->setLeftPad(std::max(flow, valve) - flow);
+            ValvePlot->setLeftPad(std::max(flow, valve) - valve);
+        });
     }
     connect(model, &TrendModel::curvesAdded, this, &TrendWindow::addCurves);
     connect(model, &TrendModel::dataChanged, this, [this] {

@@ -8,6 +8,7 @@
 #include "nodes/anode.h"
 #include "valves/avalve.h"
 #include "valves/condterm.h"
+#include "window/trendwindow.h"
 
 #include <QDebug>
 #include <QGridLayout>
@@ -97,6 +98,8 @@ Body::Body()
 
 Body::~Body()
 {
+    // The trend window shows the trend model, which would go first.
+    delete trendView;
     // Valves and MFCs go with their panels; the rest has no parent. The
     // window lives as long as the process, so this only tidies up the end.
     for (aNode *node : std::as_const(nodes)) {

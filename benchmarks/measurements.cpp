@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <memory>
 
+#include <unistd.h>
+
 namespace {
 
 QElapsedTimer &benchClock()
@@ -34,6 +36,18 @@ qint64 residentKiB(qint64 pid)
             return line.mid(6).simplified().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+// Processor time the process has used, user and system, in milliseconds.
+double cpuMs(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    // The fields after the command name, which may hold blanks.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
 double percentile(QList<double> values, double p)
@@ -362,6 +376,8 @@ void Measurements::trendLive(TrendFigures &f, int rounds)
     }
     QList<double> without;
     QList<double> with;
+    QList<double> cpuWithout;
+    QList<double> cpuWith;
     // Taken in turns, so that the load of the machine falls on both alike.
     for (int run = 0; run < 2 * rounds; ++run) {
         const bool window = run % 2;
@@ -375,9 +391,13 @@ void Measurements::trendLive(TrendFigures &f, int rounds)
             stopProcess(panel);
             return;
         }
+        const double cpu0 = cpuMs(panel.processId());
+        const qint64 t0 = benchClock().nsecsElapsed();
         const Latency latency = probeLatency(server, plant.lineNames.at(plant.lineNames.size() / 2), 2000, reports,
                                              f.liveReportsPerSecond);
+        const double load = (cpuMs(panel.processId()) - cpu0) / (double(benchClock().nsecsElapsed() - t0) / 1e9);
         stopProcess(panel);
+        (window ? cpuWith : cpuWithout) << load;
         if (!latency.ok) {
             f.liveError = QStringLiteral("a latency probe went unanswered");
             return;
@@ -386,6 +406,8 @@ void Measurements::trendLive(TrendFigures &f, int rounds)
     }
     f.liveP99WithoutMs = percentile(without, 0.5);
     f.liveP99WithMs = percentile(with, 0.5);
+    f.liveCpuWithoutMs = percentile(cpuWithout, 0.5);
+    f.liveCpuWithMs = percentile(cpuWith, 0.5);
 }
 
 int runEchoClient(quint16 port)

@@ -46,7 +46,7 @@ public:
     // p99 request latency of a panel of 100 MFCs that report five times a
     // second each, without and with its trend window open: the median of
     // rounds runs of each.
-    void trendLive(TrendFigures &f, int rounds = 3);
+    void trendLive(TrendFigures &f, int rounds = 5);
 
     // Background lines per second during the latency probes.
     static constexpr int backgroundRate = 10000;

@@ -146,6 +146,7 @@ int runTrendFileBench(int argc, char **argv, const QString &file)
     // Into the day by halves, about its middle, then out again.
     QJsonArray zooms;
     const qint64 centre = (window.rangeFrom() + window.rangeTo()) / 2;
+    const std::clock_t zoomCpu = std::clock();
     for (double factor : {0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 2.0, 2.0, 2.0, 2.0, 2.0, 2.0}) {
         clock.restart();
         window.zoomAt(centre, factor);
@@ -153,6 +154,7 @@ int runTrendFileBench(int argc, char **argv, const QString &file)
         zooms << double(clock.nsecsElapsed()) / 1e6;
     }
     result.insert("zoomMs", zooms);
+    result.insert("zoomCpuMs", double(std::clock() - zoomCpu) * 1000.0 / CLOCKS_PER_SEC / double(zooms.size()));
     result.insert("peakMB", peakResidentMB());
     QTextStream(stdout) << QJsonDocument(result).toJson(QJsonDocument::Compact) << Qt::endl;
     return 0;
@@ -198,6 +200,7 @@ void measureTrendFile(TrendFigures &f, const QString &benchBinary, const QString
     for (const QJsonValue &v : r.value("zoomMs").toArray())
         f.zoomMs << v.toDouble();
     f.zoomMedianMs = median(f.zoomMs);
+    f.zoomCpuMs = r.value("zoomCpuMs").toDouble();
     f.zoomMaxMs = f.zoomMs.isEmpty() ? 0 : *std::max_element(f.zoomMs.cbegin(), f.zoomMs.cend());
     f.peakMB = r.value("peakMB").toDouble();
     if (r.value("rows").toInteger() != fileRows || r.value("skipped").toInteger() != 0)
@@ -219,10 +222,11 @@ QString trendText(const TrendFigures &f)
                    .arg(n(double(f.fileBytes) / 1e6, 0));
         out += QStringLiteral("  read in %1 ms; opened and drawn under 2 s: %2 ms (processor time %3 ms), %4\n")
                    .arg(n(f.readMs, 0), n(f.drawnMs, 0), n(f.drawnCpuMs, 0), verdict(f.drawnMs < 2000));
-        out += QStringLiteral("  redraw after a zoom under 50 ms: median %1 ms, worst %2 ms of %3, %4\n")
+        out += QStringLiteral("  redraw after a zoom under 50 ms: median %1 ms, worst %2 ms of %3 (processor time "
+                              "%4 ms each), %5\n")
                    .arg(n(f.zoomMedianMs, 1), n(f.zoomMaxMs, 1))
                    .arg(f.zoomMs.size())
-                   .arg(verdict(f.zoomMaxMs < 50));
+                   .arg(n(f.zoomCpuMs, 1), verdict(f.zoomMaxMs < 50));
         out += QStringLiteral("  memory under 500 MB: peak resident %1 MB, %2\n").arg(n(f.peakMB, 0), verdict(f.peakMB < 500));
     }
     if (!f.liveError.isEmpty()) {
@@ -234,6 +238,8 @@ QString trendText(const TrendFigures &f)
                    .arg(f.liveMfcs)
                    .arg(f.liveReportsPerSecond)
                    .arg(n(f.liveP99WithoutMs, 3), n(f.liveP99WithMs, 3), n(ratio, 2), verdict(ratio <= 1.5));
+        out += QStringLiteral("  the panel's processor time meanwhile: %1 ms a second without the window, %2 ms with it\n")
+                   .arg(n(f.liveCpuWithoutMs, 0), n(f.liveCpuWithMs, 0));
     }
     return out;
 }
@@ -251,11 +257,14 @@ QJsonObject trendJson(const TrendFigures &f)
                   {"openedAndDrawnMs", f.drawnMs},
                   {"openedAndDrawnCpuMs", f.drawnCpuMs},
                   {"zoomRedrawMs", zooms},
+                  {"zoomRedrawCpuMs", f.zoomCpuMs},
                   {"peakResidentMB", f.peakMB},
                   {"liveMfcs", f.liveMfcs},
                   {"liveReportsPerSecond", f.liveReportsPerSecond},
                   {"liveP99WithoutWindowMs", f.liveP99WithoutMs},
-                  {"liveP99WithWindowMs", f.liveP99WithMs}};
+                  {"liveP99WithWindowMs", f.liveP99WithMs},
+                  {"liveCpuMsPerSecondWithoutWindow", f.liveCpuWithoutMs},
+                  {"liveCpuMsPerSecondWithWindow", f.liveCpuWithMs}};
     if (!f.error.isEmpty())
         o.insert("error", f.error);
     if (!f.liveError.isEmpty())

@@ -20,6 +20,7 @@ struct TrendFigures
     QList<double> zoomMs;
     double zoomMedianMs = 0;
     double zoomMaxMs = 0;
+    double zoomCpuMs = 0;
     double peakMB = 0;
     QString error;
 
@@ -27,6 +28,9 @@ struct TrendFigures
     int liveReportsPerSecond = 0;
     double liveP99WithoutMs = 0;
     double liveP99WithMs = 0;
+    // The panel's processor time per second of the measurement.
+    double liveCpuWithoutMs = 0;
+    double liveCpuWithMs = 0;
     QString liveError;
 };
 

@@ -135,7 +135,8 @@ void TrendPlot::refresh()
 
 void TrendPlot::showPicture(const TrendImage &drawn)
 {
-    if (mode == Values) {
+    // The chart lays its axis out again on every change: only on changes.
+    if (mode == Values && (valueAxis->min() != drawn.low || valueAxis->max() != drawn.high)) {
         valueAxis->setRange(drawn.low, drawn.high);
         valueAxis->setTickCount(drawn.ticks);
     }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -83,13 +84,29 @@ TrendImage renderTrendPicture(const TrendPicture &picture)
     const int width = picture.size.width();
     const double height = picture.size.height();
 
-    QList<TrendTrace> traces;
-    traces.reserve(picture.curves.size());
+    const qsizetype n = picture.curves.size();
+    QList<TrendTrace> traces(n);
+    const auto cut = [&](qsizetype begin, qsizetype end) {
+        for (qsizetype i = begin; i < end; ++i) {
+            const TrendPicture::Curve &c = picture.curves.at(i);
+            traces[i] = decimate(c.series, picture.from, picture.to, width, c.knownUntil);
+        }
+    };
+    // A long range of many curves is cut down on two threads.
+    qsizetype points = 0;
+    for (const TrendPicture::Curve &c : picture.curves)
+        points += c.series.indexAt(picture.to) - std::max<qsizetype>(0, c.series.indexAt(picture.from));
+    if (points > 100000 && n > 1) {
+        std::thread half(cut, n / 2, n);
+        cut(0, n / 2);
+        half.join();
+    } else {
+        cut(0, n);
+    }
     double low = INFINITY;
     double high = -INFINITY;
-    for (const TrendPicture::Curve &c : picture.curves) {
-        traces << decimate(c.series, picture.from, picture.to, width, c.knownUntil);
-        for (const TrendColumn &col : std::as_const(traces.constLast().columns)) {
+    for (const TrendTrace &trace : std::as_const(traces)) {
+        for (const TrendColumn &col : trace.columns) {
             low = std::fmin(low, col.low);
             high = std::fmax(high, col.high);
         }
@@ -107,7 +124,7 @@ TrendImage renderTrendPicture(const TrendPicture &picture)
         result.ticks = 6;
         niceRange(result.low, result.high, result.ticks);
         const double scale = height / (result.high - result.low);
-        for (qsizetype i = 0; i < traces.size(); ++i)
+        for (qsizetype i = 0; i < n; ++i)
             rows.append({height + result.low * scale, scale});
     } else {
         const double lane = height / std::max<qsizetype>(1, traces.size());

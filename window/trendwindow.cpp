@@ -204,6 +204,10 @@ void TrendWindow::redraw()
 
 void TrendWindow::tick()
 {
+    // Nothing moves by a pixel sooner than a pixel's time: a long range is
+    // drawn again less often.
+    const int width = std::max(1, int(FlowPlot->plotRect().width()));
+    liveTimer.setInterval(int(std::clamp<qint64>((to - from) / width, 1000, 60000)));
     if (isFollowing())
         showSpan(to - from);
     else if (dirty)

@@ -132,7 +132,8 @@ int runTrendFileBench(int argc, char **argv, const QString &file)
     const std::clock_t cpu = std::clock();
     model.loadRecord(file);
     RecordData summary;
-    QObject::connect(&model, &TrendModel::recordRead, [&summary](const QString &, const RecordData &d) { summary = d; });
+    QObject::connect(&model, &TrendModel::recordRead,
+                     [&summary](const QString &, const RecordData &d) { summary = d; });
     waitUntil([&model] { return !model.isLoading(); }, 120000);
     result.insert("readMs", double(clock.nsecsElapsed()) / 1e6);
     if (!settle())
@@ -204,7 +205,9 @@ void measureTrendFile(TrendFigures &f, const QString &benchBinary, const QString
     f.zoomMaxMs = f.zoomMs.isEmpty() ? 0 : *std::max_element(f.zoomMs.cbegin(), f.zoomMs.cend());
     f.peakMB = r.value("peakMB").toDouble();
     if (r.value("rows").toInteger() != fileRows || r.value("skipped").toInteger() != 0)
-        f.error = QStringLiteral("%1 rows read, %2 skipped").arg(r.value("rows").toInteger()).arg(r.value("skipped").toInteger());
+        f.error = QStringLiteral("%1 rows read, %2 skipped")
+                      .arg(r.value("rows").toInteger())
+                      .arg(r.value("skipped").toInteger());
 }
 
 QString trendText(const TrendFigures &f)
@@ -227,7 +230,8 @@ QString trendText(const TrendFigures &f)
                    .arg(n(f.zoomMedianMs, 1), n(f.zoomMaxMs, 1))
                    .arg(f.zoomMs.size())
                    .arg(n(f.zoomCpuMs, 1), verdict(f.zoomMaxMs < 50));
-        out += QStringLiteral("  memory under 500 MB: peak resident %1 MB, %2\n").arg(n(f.peakMB, 0), verdict(f.peakMB < 500));
+        out += QStringLiteral("  memory under 500 MB: peak resident %1 MB, %2\n")
+                   .arg(n(f.peakMB, 0), verdict(f.peakMB < 500));
     }
     if (!f.liveError.isEmpty()) {
         out += QStringLiteral("  live view: FAILED: %1\n").arg(f.liveError);
@@ -238,8 +242,9 @@ QString trendText(const TrendFigures &f)
                    .arg(f.liveMfcs)
                    .arg(f.liveReportsPerSecond)
                    .arg(n(f.liveP99WithoutMs, 3), n(f.liveP99WithMs, 3), n(ratio, 2), verdict(ratio <= 1.5));
-        out += QStringLiteral("  the panel's processor time meanwhile: %1 ms a second without the window, %2 ms with it\n")
-                   .arg(n(f.liveCpuWithoutMs, 0), n(f.liveCpuWithMs, 0));
+        out +=
+            QStringLiteral("  the panel's processor time meanwhile: %1 ms a second without the window, %2 ms with it\n")
+                .arg(n(f.liveCpuWithoutMs, 0), n(f.liveCpuWithMs, 0));
     }
     return out;
 }

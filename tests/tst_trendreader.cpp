@@ -91,8 +91,8 @@ void TestTrendReader::read_data()
     QTest::newRow("header changes mid-file: the one above each row counts")
         << head + row(100, "5\t0\t0") + "#Time\tMFC1\tMFC2\tN2 L1\tAr L2\n" + row(200, "5\t7\t1\t0") +
                row(201, "6\t7\t1\t0")
-        << QStringList{"F MFC1: 100=5 100=- 200=5 201=6 ~201", "F      : 100=0 ~100",
-                       "V N2 L1: 100=0 100=- 200=1 ~201", "F MFC2: 200=7 ~201", "V Ar L2: 200=0 ~201"}
+        << QStringList{"F MFC1: 100=5 100=- 200=5 201=6 ~201", "F      : 100=0 ~100", "V N2 L1: 100=0 100=- 200=1 ~201",
+                       "F MFC2: 200=7 ~201", "V Ar L2: 200=0 ~201"}
         << "rows 3 cut 0 misfit 0 nan 0 foreign 0 order 0";
     QTest::newRow("rows cut short by a crash, and one joined to the next")
         << head + row(100, "5\t0\t0") + "101\t6\t0" + '\n' + "102\t6\t" + row(103, "7\t0\t1") + row(104, "8\t0\t1")
@@ -111,7 +111,8 @@ void TestTrendReader::read_data()
         << row(50, "1") + "#Time\tMFC1\tN2 L1\n" + row(100, "5\t1") + row(101, "5\t1\t0\t2") + row(102, "3")
         << QStringList{"F MFC1: 100=5 ~100", "V N2 L1: 100=1 ~100"} << "rows 1 cut 0 misfit 3 nan 0 foreign 0 order 0";
     QTest::newRow("a valve-like name with flows is an MFC")
-        << QByteArray("#Time\tLine A\tN2 L1\n") + row(100, "2.5\t1") << QStringList{"F Line A: 100=2.5 ~100", "V N2 L1: 100=1 ~100"}
+        << QByteArray("#Time\tLine A\tN2 L1\n") + row(100, "2.5\t1")
+        << QStringList{"F Line A: 100=2.5 ~100", "V N2 L1: 100=1 ~100"}
         << "rows 1 cut 0 misfit 0 nan 0 foreign 0 order 0";
     QTest::newRow("same labels twice, no columns at all")
         << QByteArray("#Time\n") + row(99, "").replace("\t\t", "\t") + "#Time\tM\tM\n" + row(100, "1\t2")
@@ -147,7 +148,8 @@ void TestTrendReader::filesJoinInTimeOrder()
     const QByteArray head = "#Time\tMFC1\tN2 L1\n";
     TrendModel model;
     model.addRecord("Rec-20261207.log", RecordReader().readText(head + row(midnight + 5, "7\t1")));
-    model.addRecord("Rec-20261206.log", RecordReader().readText(head + row(midnight - 5, "4\t1") + row(midnight - 1, "5\t1", "55")));
+    model.addRecord("Rec-20261206.log",
+                    RecordReader().readText(head + row(midnight - 5, "4\t1") + row(midnight - 1, "5\t1", "55")));
     const qint64 m = midnight * 1000;
     const QString f = QStringLiteral("F MFC1: %1=4 %2=5 %3=7 ~%3").arg(secs(m - 5000), secs(m - 500), secs(m + 5000));
     QCOMPARE(describe(model.series()),

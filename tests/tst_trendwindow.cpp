@@ -138,7 +138,8 @@ void TestTrendWindow::trendOnly()
     QProcess panel;
     panel.setWorkingDirectory(dir.path());
     panel.start(QDir(qEnvironmentVariable("KESTRUNE_BIN_DIR")).filePath("kestrune"),
-                QStringList{"--trend"} + files + QStringList{"--png", "out.png", "--csv", "out.csv", "-c", "plant.cfg", "-e"});
+                QStringList{"--trend"} + files +
+                    QStringList{"--png", "out.png", "--csv", "out.csv", "-c", "plant.cfg", "-e"});
     QVERIFY(panel.waitForFinished(60000));
     QCOMPARE(panel.exitCode(), status);
     if (status != 0)

@@ -20,7 +20,8 @@ void Body::setupTrends()
 void Body::showTrends()
 {
     if (!trendView)
-        trendView = new TrendWindow(trendModel, [] { return clock().toMSecsSinceEpoch(); }, this);
+        trendView = new TrendWindow(
+            trendModel, [] { return clock().toMSecsSinceEpoch(); }, this);
     trendView->show();
     trendView->raise();
     trendView->activateWindow();

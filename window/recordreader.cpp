@@ -88,8 +88,7 @@ class BlockReader
 {
 public:
     BlockReader(QFile &file, qsizetype blockBytes, const std::atomic_bool *cancel)
-        : blockBytes(blockBytes)
-        , thread([this, &file, cancel] { run(file, cancel); })
+        : blockBytes(blockBytes), thread([this, &file, cancel] { run(file, cancel); })
     {
     }
     ~BlockReader()
@@ -330,8 +329,9 @@ void RecordReader::row(const char *begin, const char *end)
             while (b < size && fields[b] != '\t')
                 ++b;
             const auto at = std::lower_bound(offsets.cbegin(), offsets.cend(), a);
-            const qsizetype after =
-                b == size ? 0 : offsets.cend() - std::upper_bound(offsets.cbegin(), offsets.cend(), b - (size - previousSize));
+            const qsizetype after = b == size ? 0
+                                              : offsets.cend() - std::upper_bound(offsets.cbegin(), offsets.cend(),
+                                                                                  b - (size - previousSize));
             first = at - offsets.cbegin();
             count = countTabs(fields + a, fields + b) + 1;
             if (at == offsets.cend() || *at != a || first + count + after != n) {
@@ -431,8 +431,8 @@ void RecordReader::endSection()
         s.endMs = sectionEndMs;
         if (s.isEmpty())
             continue;
-        auto same = std::find_if(data.series.begin(), data.series.end(),
-                                 [&s](const TrendSeries &o) { return o.sameCurve(s); });
+        auto same =
+            std::find_if(data.series.begin(), data.series.end(), [&s](const TrendSeries &o) { return o.sameCurve(s); });
         if (same == data.series.end()) {
             data.series.append(std::move(s));
         } else {

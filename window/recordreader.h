@@ -46,8 +46,7 @@ public:
     static constexpr qsizetype longestLine = 16 << 20;
 
     explicit RecordReader(const std::atomic_bool *cancel = nullptr, qsizetype blockBytes = defaultBlockBytes)
-        : cancel(cancel)
-        , blockBytes(blockBytes)
+        : cancel(cancel), blockBytes(blockBytes)
     {
     }
 

@@ -12,9 +12,7 @@
 
 TrendFeed::TrendFeed(TrendModel *trendModel, const QList<aNode *> &nodes, std::function<QDateTime()> liveClock,
                      QObject *parent)
-    : QObject(parent)
-    , model(trendModel)
-    , clock(std::move(liveClock))
+    : QObject(parent), model(trendModel), clock(std::move(liveClock))
 {
     QHash<QString, int> seen;
     const auto occurrence = [&seen](const QString &kind, const QString &label) { return seen[kind + label]++; };

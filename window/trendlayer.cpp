@@ -4,9 +4,7 @@
 
 #include <cmath>
 
-TrendLayer::TrendLayer(QGraphicsItem *parent)
-    : QGraphicsItem(parent)
-    , cursorX(std::nan(""))
+TrendLayer::TrendLayer(QGraphicsItem *parent) : QGraphicsItem(parent), cursorX(std::nan(""))
 {
     // Above the chart's grid and axes.
     setZValue(100);

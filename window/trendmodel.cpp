@@ -4,8 +4,7 @@
 
 #include <algorithm>
 
-TrendModel::TrendModel(QObject *parent)
-    : QObject(parent)
+TrendModel::TrendModel(QObject *parent) : QObject(parent)
 {
     pool.setMaxThreadCount(1);
 }

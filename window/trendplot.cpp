@@ -30,8 +30,7 @@ QColor shadeColor(AlarmInterval::Severity severity)
 
 } // namespace
 
-TrendPlot::TrendPlot(QWidget *parent)
-    : QChartView(parent)
+TrendPlot::TrendPlot(QWidget *parent) : QChartView(parent)
 {
     chart = new QChart;
     chart->legend()->hide();
@@ -84,9 +83,9 @@ void TrendPlot::setRange(qint64 first, qint64 last, qint64 present)
     to = std::max(last, first + 1);
     now = present;
     const qint64 span = to - from;
-    const QString format = span <= 2 * 3600000LL   ? QStringLiteral("hh:mm:ss")
+    const QString format = span <= 2 * 3600000LL    ? QStringLiteral("hh:mm:ss")
                            : span <= 48 * 3600000LL ? QStringLiteral("hh:mm")
-                                                     : QStringLiteral("MM/dd hh:mm");
+                                                    : QStringLiteral("MM/dd hh:mm");
     if (timeAxis->format() != format)
         timeAxis->setFormat(format);
     timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
@@ -129,7 +128,8 @@ void TrendPlot::refresh()
     pool.start([this, picture] {
         const TrendImage drawn = renderTrendPicture(picture);
         // Queued to this plot, whose destructor waits for the drawing.
-        QMetaObject::invokeMethod(this, [this, drawn] { showPicture(drawn); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, drawn] { showPicture(drawn); }, Qt::QueuedConnection);
     });
 }
 

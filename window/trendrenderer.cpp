@@ -15,10 +15,8 @@ class Pixels
 {
 public:
     explicit Pixels(QImage &image)
-        : bits(reinterpret_cast<QRgb *>(image.bits()))
-        , stride(int(image.bytesPerLine() / 4))
-        , width(image.width())
-        , height(image.height())
+        : bits(reinterpret_cast<QRgb *>(image.bits())), stride(int(image.bytesPerLine() / 4)), width(image.width()),
+          height(image.height())
     {
     }
 
@@ -143,7 +141,9 @@ TrendImage renderTrendPicture(const TrendPicture &picture)
         const TrendTrace &trace = traces.at(i);
         const auto [base, scale] = rows.at(i);
         const QRgb color = c.color.rgb() | 0xff000000u;
-        const auto y = [base = base, scale = scale, dpr](double v) { return int(std::lround((base - v * scale) * dpr)); };
+        const auto y = [base = base, scale = scale, dpr](double v) {
+            return int(std::lround((base - v * scale) * dpr));
+        };
         const auto x = [dpr](int column) { return int((column + 0.5) * dpr); };
         int lastX = 0;
         double last = std::nan("");

@@ -36,10 +36,7 @@ QIcon swatch(const QColor &color)
 } // namespace
 
 TrendWindow::TrendWindow(TrendModel *trendModel, std::function<qint64()> liveClock, QWidget *parent)
-    : QWidget(parent, Qt::Window)
-    , model(trendModel)
-    , clock(std::move(liveClock))
-    , cursorMs(TrendPlot::noCursor)
+    : QWidget(parent, Qt::Window), model(trendModel), clock(std::move(liveClock)), cursorMs(TrendPlot::noCursor)
 {
     setupUi(this);
     FlowPlot->setSource(model, TrendPlot::Values);
@@ -79,8 +76,8 @@ TrendWindow::TrendWindow(TrendModel *trendModel, std::function<qint64()> liveClo
             ReportLabel->setText(tr("Cannot write %1").arg(path));
     });
     connect(CsvButton, &QToolButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, tr("Export CSV"), QStringLiteral("trends.csv"),
-                                                          tr("CSV files (*.csv)"));
+        const QString path =
+            QFileDialog::getSaveFileName(this, tr("Export CSV"), QStringLiteral("trends.csv"), tr("CSV files (*.csv)"));
         if (!path.isEmpty() && !exportCsv(path))
             ReportLabel->setText(tr("Cannot write %1").arg(path));
     });
@@ -291,7 +288,8 @@ void TrendWindow::updateReadout()
         return;
     }
     CursorLabel->setText(
-        tr("Cursor: %1").arg(QDateTime::fromMSecsSinceEpoch(cursorMs).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))));
+        tr("Cursor: %1")
+            .arg(QDateTime::fromMSecsSinceEpoch(cursorMs).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))));
     const qint64 now = present();
     for (qsizetype i = 0; i < items.size(); ++i) {
         const TrendSeries &s = model->at(i);

@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/startup.h"
+#include "app/trendviewer.h"
 #include "config/config.h"
 #include "window/body.h"
 
@@ -9,6 +10,19 @@
 #include <QTranslator>
 
 #include <cstdio>
+
+// The check builds nothing and shows nothing: no display is needed.
+static int runCheck(int argc, char **argv, const QStringList &args, bool desktop)
+{
+    QCoreApplication app(argc, argv);
+    warnUnusedArguments(args);
+    // Relative names mean what they mean to the panel; nothing is created.
+    if (desktop)
+        enterStateFolder(false);
+    config.readArgs(argc, argv);
+    config.readFile(chooseConfigPath(config, defaultConfigPath()));
+    return printPlantCheck(config);
+}
 
 int main(int argc, char **argv)
 {
@@ -25,17 +39,12 @@ int main(int argc, char **argv)
     }
     const bool desktop = CommandLine::given(args, "--desktop");
 
-    if (checkWanted(argc, argv)) {
-        // The check builds nothing and shows nothing: no display is needed.
-        QCoreApplication app(argc, argv);
-        warnUnusedArguments(args);
-        // Relative names mean what they mean to the panel; nothing is created.
-        if (desktop)
-            enterStateFolder(false);
-        config.readArgs(argc, argv);
-        config.readFile(chooseConfigPath(config, defaultConfigPath()));
-        return printPlantCheck(config);
-    }
+    // Only the trend window: no connection, no configuration, no file written.
+    if (trendViewerWanted(argc, argv))
+        return runTrendViewer(argc, argv);
+
+    if (checkWanted(argc, argv))
+        return runCheck(argc, argv, args, desktop);
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));

@@ -12,6 +12,7 @@
 #include "window/plantbuilder.h"
 #include "window/recorder.h"
 #include "window/stopreport.h"
+#include "window/trendwindow.h"
 
 #include <QDebug>
 #include <QGridLayout>
@@ -76,6 +77,7 @@ Body::Body()
     // Set after the form's texts: a button's setText() replaces its shortcut.
     StopAll->setShortcut(QKeySequence(Qt::Key_F12));
     connect(actionControllTimeToOpenClose, &QAction::triggered, this, &Body::controllTimeToOpenClose);
+    setupTrends();
 
     show();
 }
@@ -101,6 +103,8 @@ void Body::setupPanels()
 
 Body::~Body()
 {
+    // The trend window shows the trend model, which would go first.
+    delete trendView;
     // The window lives as long as the process, so this only tidies up the
     // end: the plant goes with its builder and its panels.
     plant.reset();

@@ -21,6 +21,8 @@ class Recorder;
 class RemoteAccess;
 class StopReport;
 class Telso;
+class TrendModel;
+class TrendWindow;
 
 // The program's only main window: builds the plant from the configuration,
 // connects to the message server, shows the panels and the gas-line diagram
@@ -56,6 +58,10 @@ public:
     // LINK_TIMEOUT in milliseconds, read the same way; 0 turns it off.
     static int linkTimeout(const QString &seconds);
 
+    // The curves of the trend window, fed from start-up on.
+    TrendModel *trends() const { return trendModel; }
+    TrendWindow *trendWindow() const { return trendView; }
+
     // The clock the record file reads; tests set it to cross midnight or 2038.
     static std::function<QDateTime()> clock;
 
@@ -71,6 +77,7 @@ public slots:
     void showRemoteControl();
     void showRefusals();
     void showRefusal(const QString &text);
+    void showTrends();
 
 private:
     Q_DISABLE_COPY(Body)
@@ -104,4 +111,8 @@ private:
     QGridLayout *panelGrid = nullptr;
 
     std::unique_ptr<Recorder> recorder;
+
+    void setupTrends();
+    TrendModel *trendModel = nullptr;
+    TrendWindow *trendView = nullptr;
 };

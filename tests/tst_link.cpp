@@ -8,6 +8,7 @@
 #include "valves/avalve.h"
 #include "window/body.h"
 
+#include <QLabel>
 #include <QStatusBar>
 #include <QTcpSocket>
 #include <QtTest>
@@ -133,6 +134,9 @@ private slots:
         QVERIFY(!v1->isOn() && v2->isOn());
         QCOMPARE(mfc->settingSV, 0.0);
         QCOMPARE(rows(), before);
+        // Every panel, not only the diagram, shows that what it says may be stale.
+        QVERIFY(v1->findChild<QPushButton *>("B")->toolTip().startsWith("Not connected to the server"));
+        QVERIFY(mfc->findChild<QLabel *>("OCStat")->styleSheet().contains("dashed"));
         const auto labels = body.statusBar()->findChildren<QLabel *>();
         QVERIFY(std::any_of(labels.begin(), labels.end(),
                             [&](QLabel *l) { return l->isVisible() && l->text() == body.linkText(); }));
@@ -209,6 +213,37 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(body.linkText(), QString("Logged in as Kestrune"), 10000);
         QVERIFY(server.waitForLines(2));
         QCOMPARE(server.lines().filter("ChOff"), QStringList());
+    }
+
+    // Each login synchronises once and follows the hardware as it is then; requests are answered once
+    // however often the link came back; dropped connections leave no socket behind.
+    void dropsAndLogins()
+    {
+        TempWorkDir dir;
+        FakeServer server;
+        loadConfig(dir, "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toUtf8() +
+                            "\nTELSO_RECONNECT 0.02\nVALVE 1 0 N2 1 L1 Dev ch1\n");
+        Body body;
+        const auto fds = [] { return QDir("/proc/self/fd", {}, {}, QDir::AllEntries | QDir::System).count(); };
+        uint baseline = 0;
+        for (int i = 0; i < 14; ++i) {
+            QTRY_VERIFY_WITH_TIMEOUT(body.busClient()->isLoggedIn(), 10000);
+            QVERIFY(server.waitForLines(2));
+            QCOMPARE(server.lines(), (QStringList{"Kestrune.1>System flgon Dev", "Kestrune.1>Dev IsOn ch1"}));
+            server.clearLines();
+            server.send(QString("Dev>Kestrune.1 @IsOn ch1 %1").arg(i % 2));
+            QTRY_COMPARE_WITH_TIMEOUT(body.findNode(1, aNode::Valve)->isOn(), i % 2 == 1, 10000);
+            baseline = i == 1 ? fds() : baseline;
+            if (i < 13) {
+                server.disconnectClient();
+                QTRY_VERIFY_WITH_TIMEOUT(!body.busClient()->isLoggedIn(), 10000);
+            }
+        }
+        server.send("C>Kestrune Stat");
+        server.send("D>Kestrune Stat");
+        QTRY_VERIFY_WITH_TIMEOUT(server.lines().contains("Kestrune>D @Stat V[N2 L1,Open]"), 10000);
+        QCOMPARE(server.lines(), (QStringList{"Kestrune>C @Stat V[N2 L1,Open]", "Kestrune>D @Stat V[N2 L1,Open]"}));
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(int(fds()) - int(baseline)) <= 3, 10000);
     }
 
     void diagramAndStatusShowTheLink()

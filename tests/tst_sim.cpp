@@ -58,10 +58,8 @@ private slots:
     void login();
     void requests_data();
     void requests();
-    void drop();
     void flowFollowsSupply_data();
     void flowFollowsSupply();
-    void flowFallsWhenValveCloses();
     void transcript();
 
 private:
@@ -92,14 +90,10 @@ void TestSim::login_data()
         QTest::newRow(tag) << withKeys << name << key << answer;
     };
     row("no key file takes any key", false, "Any1", "whatever", "Welcome Any1");
-    row("no key file takes an empty key", false, "Any2", "", "Welcome Any2");
     row("selected key", true, "Keyed", "<right>", "Welcome Keyed");
     row("another key of the file", true, "Kestrune", "<wrong>", "Login refused: wrong key");
-    row("no key", true, "Kestrune", "", "Login refused: wrong key");
     row("name taken; its holder keeps it", false, "K", "k", "Login refused: name already logged in");
     row("the server's node", false, "System", "k", "Login refused: name reserved by the server");
-    row("a hardware node", false, "Dev1", "k", "Login refused: name reserved by the server");
-    row("fault control", false, "Sim", "k", "Login refused: name reserved by the server");
     row("dotted name", false, "Kes.trune", "k", "Login refused: not a valid name");
     row("empty line", false, "", "", "Login refused: not a valid name");
 }
@@ -135,23 +129,10 @@ void TestSim::requests_data()
     row("on and off", {"K.1>Dev1 ChOn ch2", "K.1>Dev1 IsOn ch2", "K.1>Dev1 ChOff ch2", "K.1>Dev1 ChOff ch2"},
         {"Dev1>K.1 @ChOn ch2 1", "Dev1>K _ChangedIsOn ch2 1", "Dev1>K.1 @IsOn ch2 1", "Dev1>K.1 @ChOff ch2 0",
          "Dev1>K _ChangedIsOn ch2 0", "Dev1>K.1 @ChOff ch2 0"});
-    row("switched behind the panel's back",
-        {"K.1>Sim SetChannel Dev1 ch1 1", "K.1>Dev1 IsOn ch1", "K.1>Sim SetChannel Dev1 ch1 0"},
-        {"Dev1>K _ChangedIsOn ch1 1", "Sim>K.1 @SetChannel Ok: Dev1 ch1 1", "Dev1>K.1 @IsOn ch1 1",
-         "Dev1>K _ChangedIsOn ch1 0", "Sim>K.1 @SetChannel Ok: Dev1 ch1 0"});
-    row("a stuck channel takes commands and stays",
-        {"K.1>Sim Stick Dev1.ch2", "K.1>Dev1 ChOn ch2", "K.1>Dev1 IsOn ch2", "K.1>Sim Unstick Dev1.ch2",
-         "K.1>Sim Stick Dev1.ch9"},
-        {"Sim>K.1 @Stick Ok: Dev1.ch2", "Dev1>K.1 @ChOn ch2 0", "Dev1>K.1 @IsOn ch2 0", "Sim>K.1 @Unstick Ok: Dev1.ch2",
-         "Sim>K.1 @Stick Er: no valve channel Dev1.ch9"});
     row("unknown channel, command and address",
         {"K.1>Dev1 IsOn ch9", "K.1>Dev1 ChOn", "K.1>Dev1.ch1 IsOn ch1", "K.1>Dev1 Frobnicate"},
         {"Dev1>K.1 @IsOn ch9 Er: no such channel", "Dev1>K.1 @ChOn Er: no channel given",
          "Dev1.ch1>K.1 @IsOn Er: unknown command or address", "Dev1>K.1 @Frobnicate Er: unknown command or address"});
-    row("silenced devices neither answer nor act",
-        {"K.2>Dev3 IsOn ch1", "K.1>Sim Silence MfcA.ch1", "K.2>MfcA.ch1 SetValue 5", "K.1>Sim Unsilence MfcA.ch1",
-         "K.2>MfcA.ch1 GetSettingValue"},
-        {"Sim>K.1 @Silence Ok: MfcA.ch1", "Sim>K.1 @Unsilence Ok: MfcA.ch1", "MfcA.ch1>K.2 @GetSettingValue 0"});
     row("following an address",
         {"K.0>System flgon K.L1", "K.L1>System _Ev_X 1", "K.L2>System _Ev_X 2", "K>System _Ev_X 3"},
         {"System>K.0 @flgon Ok: K.L1", "K.L1>K _X 1"});
@@ -170,22 +151,6 @@ void TestSim::requests()
     QFETCH(QStringList, requests);
     QFETCH(QStringList, expected);
     QCOMPARE(exchange(k, requests), expected);
-}
-
-void TestSim::drop()
-{
-    BusPeer victim;
-    QVERIFY(victim.join(sim.port(), QStringLiteral("Victim")));
-    QCOMPARE(exchange(victim, {"Victim.1>System flgon K"}), QStringList{"System>Victim.1 @flgon Ok: K"});
-    QCOMPARE(exchange(k, {"K.1>Sim Drop Victim"}), QStringList{"Sim>K.1 @Drop Ok: Victim"});
-    QVERIFY(victim.waitForDisconnect());
-    QVERIFY(sim.waitForLine(QStringLiteral("-- Victim disconnected")));
-    // The name is free again, and the subscriptions went with the connection.
-    BusPeer again;
-    QVERIFY(again.join(sim.port(), QStringLiteral("Victim")));
-    exchange(k, {"K>System _Ev_Lost 1"});
-    QVERIFY(again.sync());
-    QCOMPARE(again.lines().filter(QStringLiteral("_Lost")), QStringList());
 }
 
 void TestSim::flowFollowsSupply_data()
@@ -221,25 +186,6 @@ void TestSim::flowFollowsSupply()
          exchange(p, {"P.2>MfcA.ch1 GetValue", "P.2>MfcB GetValue", "P.2>MfcD GetValue", "P.2>MfcE GetValue"}))
         got << line.section(QLatin1Char(' '), 2);
     QCOMPARE(got.join(QLatin1Char(' ')), flows);
-}
-
-void TestSim::flowFallsWhenValveCloses()
-{
-    exchange(k, {"K.0>System flgon MfcA.ch1", "K.0>Sim SetChannel Dev1 ch1 1", "K.1>MfcA.ch1 SetValue 40"});
-    QVERIFY(k.waitForLine(QStringLiteral("MfcA.ch1>K _ChangedValue 40")));
-    const qsizetype start = k.lines().size();
-    QElapsedTimer clock;
-    clock.start();
-    k.send(QStringLiteral("K.0>Sim SetChannel Dev1 ch1 0"));
-    QVERIFY(QTest::qWaitFor([&] { return k.lines().mid(start).contains("MfcA.ch1>K _ChangedValue 0"); }, 10000));
-    // The fall is reported step by step, strictly downwards, at most five times a second, down to 0.
-    const QStringList reports = k.lines().mid(start).filter(QStringLiteral("MfcA.ch1>K _ChangedValue "));
-    QVERIFY2(reports.size() >= 3 && reports.size() <= clock.elapsed() / 200 + 1, qPrintable(reports.join('\n')));
-    for (qsizetype i = 0; i < reports.size(); ++i)
-        QVERIFY(reports[i].section(' ', 2).toDouble() < (i ? reports[i - 1].section(' ', 2).toDouble() : 40));
-    QCOMPARE(reports.last(), QStringLiteral("MfcA.ch1>K _ChangedValue 0"));
-    // Settled: nothing more is published.
-    QCOMPARE(exchange(k, {"K.1>MfcA.ch1 GetValue"}), QStringList{"MfcA.ch1>K.1 @GetValue 0"});
 }
 
 void TestSim::transcript()

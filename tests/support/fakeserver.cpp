@@ -148,16 +148,6 @@ void FakeServer::disconnectClient()
         client->disconnectFromHost();
 }
 
-bool FakeServer::hasClient() const
-{
-    return client && client->state() == QAbstractSocket::ConnectedState;
-}
-
-quint16 FakeServer::clientPort() const
-{
-    return client ? client->peerPort() : 0;
-}
-
 bool loginTelso(Telso &telso, FakeServer &server, int timeoutMs)
 {
     telso.ip = QStringLiteral("127.0.0.1");

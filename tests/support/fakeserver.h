@@ -42,15 +42,10 @@ public:
     QStringList lines() const;
     bool waitForLines(int count, int timeoutMs = 10000);
     void clearLines();
-    // Bytes received after the login line that do not end a line yet.
-    QByteArray partialLine() const { return loginDone ? buffer : QByteArray(); }
 
     void send(const QString &line);
     void sendRaw(const QByteArray &bytes);
     void disconnectClient();
-    bool hasClient() const;
-    // The client's own port on its side of the connection, 0 without one.
-    quint16 clientPort() const;
 
 private:
     Q_DISABLE_COPY(FakeServer)

@@ -58,12 +58,7 @@ int main(int argc, char **argv)
 
     QTranslator translator;
     QTranslator qtTranslator;
-    if (japaneseWanted(argc, argv)) {
-        if (loadCatalogue(translator))
-            QCoreApplication::installTranslator(&translator);
-        if (loadQtCatalogue(qtTranslator))
-            QCoreApplication::installTranslator(&qtTranslator);
-    }
+    installCatalogues(argc, argv, translator, qtTranslator);
 
     // Started from the desktop the working directory is the home folder;
     // the record file, log.log and the key file belong in a folder of ours.

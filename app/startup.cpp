@@ -111,6 +111,16 @@ bool japaneseWanted(int argc, char **argv)
     return japanese;
 }
 
+void installCatalogues(int argc, char **argv, QTranslator &translator, QTranslator &qtTranslator)
+{
+    if (!japaneseWanted(argc, argv))
+        return;
+    if (loadCatalogue(translator))
+        QCoreApplication::installTranslator(&translator);
+    if (loadQtCatalogue(qtTranslator))
+        QCoreApplication::installTranslator(&qtTranslator);
+}
+
 bool loadCatalogue(QTranslator &translator)
 {
     return translator.load(QStringLiteral(":Kestrune_ja_JP"), QCoreApplication::applicationDirPath(),

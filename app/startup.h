@@ -36,6 +36,10 @@ QString chooseConfigPath(const Config &cfg, const QString &defaultPath);
 // Japanese unless the last of "-j" and "-e" after the program path is "-e".
 bool japaneseWanted(int argc, char **argv);
 
+// Unless the arguments ask for English, loads the Japanese catalogues, the
+// panel's and Qt's, and installs them; both must outlive their use.
+void installCatalogues(int argc, char **argv, QTranslator &translator, QTranslator &qtTranslator);
+
 // Loads the embedded Japanese catalogue into translator.
 bool loadCatalogue(QTranslator &translator);
 

@@ -31,24 +31,32 @@ void TestStartup::arguments_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("japanese");
+    QTest::addColumn<bool>("check");
 
-    QTest::newRow("none: defaults") << QStringList{"prog"} << "default.cfg" << true;
-    QTest::newRow("-c, -e") << QStringList{"prog", "-c", "a.cfg", "-e"} << "a.cfg" << false;
-    QTest::newRow("-config, -e -j") << QStringList{"prog", "-config", "b.cfg", "-e", "-j"} << "b.cfg" << true;
-    QTest::newRow("-config wins over -c, -j -e")
-        << QStringList{"prog", "-c", "a.cfg", "-config", "b.cfg", "-j", "-e"} << "b.cfg" << false;
-    QTest::newRow("-config wins in any order") << QStringList{"prog", "-config", "b.cfg", "-c", "a.cfg"} << "b.cfg" << true;
-    QTest::newRow("last -c wins") << QStringList{"prog", "-c", "a.cfg", "-c", "b.cfg"} << "b.cfg" << true;
-    QTest::newRow("-c last argument: empty") << QStringList{"prog", "-c"} << "" << true;
-    QTest::newRow("-C, -E not recognised") << QStringList{"prog", "-C", "a.cfg", "-E"} << "default.cfg" << true;
-    QTest::newRow("program path not examined for -e") << QStringList{"-e"} << "default.cfg" << true;
+    QTest::newRow("none: defaults") << QStringList{"prog"} << "default.cfg" << true << false;
+    QTest::newRow("-c, -e") << QStringList{"prog", "-c", "a.cfg", "-e"} << "a.cfg" << false << false;
+    QTest::newRow("-check first, -config, -e -j")
+        << QStringList{"prog", "-check", "-config", "b.cfg", "-e", "-j"} << "b.cfg" << true << true;
+    QTest::newRow("-config wins over -c, -j -e, -check last")
+        << QStringList{"prog", "-c", "a.cfg", "-config", "b.cfg", "-j", "-e", "-check"} << "b.cfg" << false << true;
+    QTest::newRow("-config wins in any order") << QStringList{"prog", "-config", "b.cfg", "-c", "a.cfg"} << "b.cfg"
+                                               << true << false;
+    QTest::newRow("last -c wins") << QStringList{"prog", "-c", "a.cfg", "-c", "b.cfg"} << "b.cfg" << true << false;
+    QTest::newRow("-c last argument: empty") << QStringList{"prog", "-c"} << "" << true << false;
+    QTest::newRow("-C, -E, -Check not recognised")
+        << QStringList{"prog", "-C", "a.cfg", "-E", "-Check"} << "default.cfg" << true << false;
+    QTest::newRow("program path not examined") << QStringList{"-e"} << "default.cfg" << true << false;
+    QTest::newRow("program path not examined for -check") << QStringList{"-check"} << "default.cfg" << true << false;
 }
 
+// The choices main makes from its arguments: the file, the check, and the
+// language, by the catalogues it installs (the panel's and Qt's own).
 void TestStartup::arguments()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, path);
     QFETCH(bool, japanese);
+    QFETCH(bool, check);
 
     QList<QByteArray> storage;
     QList<char *> argv;
@@ -57,7 +65,16 @@ void TestStartup::arguments()
     Config cfg;
     cfg.readArgs(int(argv.size()), argv.data());
     QCOMPARE(chooseConfigPath(cfg, "default.cfg"), path);
-    QCOMPARE(japaneseWanted(int(argv.size()), argv.data()), japanese);
+    QCOMPARE(checkWanted(int(argv.size()), argv.data()), check);
+
+    QTranslator translator, qt;
+    installCatalogues(int(argv.size()), argv.data(), translator, qt);
+    const QStringList shown{QCoreApplication::translate("MFCC", "Curr. SP"),
+                            QCoreApplication::translate("QLineEdit", "&Copy"),
+                            QCoreApplication::translate("MFCC", "1")}; // no translation: the source text
+    QCoreApplication::removeTranslator(&translator);
+    QCoreApplication::removeTranslator(&qt);
+    QCOMPARE(shown, (japanese ? QStringList{"現在設定値", "コピー(&C)", "1"} : QStringList{"Curr. SP", "&Copy", "1"}));
 }
 
 void TestStartup::catalogueLoads()
@@ -68,16 +85,9 @@ void TestStartup::catalogueLoads()
     QVERIFY(loadCatalogue(translator));
     QVERIFY(QCoreApplication::installTranslator(&translator));
     QCOMPARE(Body().windowTitle(), QStringLiteral("ガスコントロール"));
-    QCOMPARE(QCoreApplication::translate("MFCC", "Curr. SP"), QStringLiteral("現在設定値"));
-    // Messages without a translation keep their source text.
-    QCOMPARE(QCoreApplication::translate("MFCC", "1"), QStringLiteral("1"));
     QCOMPARE(QCoreApplication::translate("Telso", "%1 %2\n"), QStringLiteral("%1 %2\n"));
     QCOMPARE(QCoreApplication::translate("Style", "Opening"), QStringLiteral("Opening"));
     QCoreApplication::removeTranslator(&translator);
-    // Qt's own texts, such as the line edits' context menu, follow.
-    QTranslator qt;
-    QVERIFY(loadQtCatalogue(qt) && QCoreApplication::installTranslator(&qt));
-    QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("コピー(&C)"));
 }
 
 void TestStartup::missingConfigStillStarts()

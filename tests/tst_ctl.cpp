@@ -81,6 +81,8 @@ void TestCtl::run_data()
         "Kestrune.Line1>kestrune-ctl.1 " + stat.toUtf8() + '\n', 0);
     row("negative parameter is no option", "sim", {"MfcC", "SetValue", "-5"}, {}, "", "@SetValue -5\n", 0);
     row("error answer is still an answer", "sim", {"Nobody", "Stat"}, {}, "", "@Stat Er: no client Nobody\n", 0);
+    row("a switch at the hardware", "sim", {"Sim", "SetChannel", "Dev1", "ch1", "0"}, {}, "",
+        "@SetChannel Ok: Dev1 ch1 0\n", 0);
     row("silent device", "sim", {"--timeout", "0.3", "MfcB", "GetValue"}, {}, "", {}, 1,
         "kestrune-ctl: no reply to \"MfcB GetValue\" within 0.3 s");
     row("nothing listening", "none", {"Dev1", "IsOn", "ch1"}, {}, "", {}, 2, "cannot connect to 127.0.0.1:");

@@ -9,6 +9,7 @@
 #include "window/body.h"
 
 #include <QLabel>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTcpSocket>
 #include <QtTest>
@@ -244,6 +245,24 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(server.lines().contains("Kestrune>D @Stat V[N2 L1,Open]"), 10000);
         QCOMPARE(server.lines(), (QStringList{"Kestrune>C @Stat V[N2 L1,Open]", "Kestrune>D @Stat V[N2 L1,Open]"}));
         QTRY_VERIFY_WITH_TIMEOUT(qAbs(int(fds()) - int(baseline)) <= 3, 10000);
+    }
+
+    // A dropped socket is let go once its output went out, and the last one with the client.
+    void socketsGo()
+    {
+        TempWorkDir dir;
+        FakeServer server;
+        auto *telso = new Telso(QString(), QString(), "Kestrune", "Kestrune");
+        QVERIFY(loginTelso(*telso, server));
+        QPointer<QTcpSocket> old = telso->socket;
+        QVERIFY(telso->sendCommand("V1", "Dev1", "ChOff ch1"));
+        telso->disConnect();
+        QTRY_COMPARE_WITH_TIMEOUT(server.lines(), QStringList{"Kestrune.V1>Dev1 ChOff ch1"}, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(old.isNull(), 10000);
+        QVERIFY(loginTelso(*telso, server)); // a new socket, and it works
+        QPointer<QTcpSocket> socket = telso->socket;
+        delete telso;
+        QVERIFY(socket.isNull());
     }
 
     void diagramAndStatusShowTheLink()

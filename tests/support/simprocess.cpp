@@ -11,15 +11,8 @@ SimProcess::SimProcess(QObject *parent) : QObject(parent)
 
 SimProcess::~SimProcess()
 {
-    stop();
-}
-
-void SimProcess::stop()
-{
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
+    process.kill();
+    process.waitForFinished(5000);
 }
 
 QString SimProcess::binary(const QString &name)
@@ -29,13 +22,7 @@ QString SimProcess::binary(const QString &name)
 
 bool SimProcess::start(const QStringList &args, int timeoutMs)
 {
-    stop();
-    output.clear();
-    pending.clear();
-    problem.clear();
-    const bool portGiven = args.contains(QStringLiteral("--port"));
-    process.start(binary(QStringLiteral("kestrune-sim")),
-                  portGiven ? args : args + QStringList{QStringLiteral("--port"), QStringLiteral("0")});
+    process.start(binary(QStringLiteral("kestrune-sim")), args + QStringList{QStringLiteral("--port"), QStringLiteral("0")});
     static const QRegularExpression listening(QStringLiteral("^kestrune-sim listening on [^ ]+:(\\d+)$"));
     const bool up =
         QTest::qWaitFor([this] { return !output.isEmpty() || process.state() == QProcess::NotRunning; }, timeoutMs);
@@ -51,18 +38,11 @@ bool SimProcess::start(const QStringList &args, int timeoutMs)
     return true;
 }
 
-bool SimProcess::hasLine(const QString &text) const
-{
-    for (const QString &line : output) {
-        if (line.endsWith(text))
-            return true;
-    }
-    return false;
-}
-
 bool SimProcess::waitForLine(const QString &text, int timeoutMs)
 {
-    return QTest::qWaitFor([this, &text] { return hasLine(text); }, timeoutMs);
+    return QTest::qWaitFor(
+        [this, &text] { return std::any_of(output.begin(), output.end(), [&](const QString &l) { return l.endsWith(text); }); },
+        timeoutMs);
 }
 
 void SimProcess::readOutput()

@@ -32,21 +32,12 @@ class TestNodes : public QObject
     Q_OBJECT
 
 private slots:
-    void tree();
     void isFlowing_data();
     void isFlowing();
     void timeSetting_data();
     void timeSetting();
     void countdownRunsOnlyWhenDue();
 };
-
-void TestNodes::tree()
-{
-    // Kept by x whatever the linking order; equal x keeps the linking order.
-    Tree t;
-    QCOMPARE(t.at("V1")->children, (QList<aNode *>{t.at("S1"), t.at("S2"), t.at("Sh")}));
-    QCOMPARE(t.at("Sh")->parents, (QList<aNode *>{t.at("V1"), t.at("V2")}));
-}
 
 void TestNodes::isFlowing_data()
 {

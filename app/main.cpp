@@ -5,7 +5,6 @@
 #include "window/body.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QPixmapCache>
 #include <QTranslator>
 
@@ -47,8 +46,7 @@ int main(int argc, char **argv)
         return runCheck(argc, argv, args, desktop);
 
     QApplication app(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/org.kestrune.Kestrune.svg")));
+    identifyApplication();
     // Each restyled valve button is polished with a fresh palette, and the
     // style caches its pixmaps under that palette, never to be hit again: with
     // the default limit a long run fills ten megabytes with them.

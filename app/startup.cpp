@@ -5,6 +5,8 @@
 #include "plant/plantcheck.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -109,6 +111,12 @@ bool japaneseWanted(int argc, char **argv)
             japanese = false;
     }
     return japanese;
+}
+
+void identifyApplication()
+{
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/org.kestrune.Kestrune.svg")));
 }
 
 void installCatalogues(int argc, char **argv, QTranslator &translator, QTranslator &qtTranslator)

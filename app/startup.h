@@ -36,6 +36,9 @@ QString chooseConfigPath(const Config &cfg, const QString &defaultPath);
 // Japanese unless the last of "-j" and "-e" after the program path is "-e".
 bool japaneseWanted(int argc, char **argv);
 
+// Names the desktop entry the panel's windows belong to, and their icon.
+void identifyApplication();
+
 // Unless the arguments ask for English, loads the Japanese catalogues, the
 // panel's and Qt's, and installs them; both must outlive their use.
 void installCatalogues(int argc, char **argv, QTranslator &translator, QTranslator &qtTranslator);

@@ -88,6 +88,10 @@ void TestStartup::catalogueLoads()
     QCOMPARE(QCoreApplication::translate("Telso", "%1 %2\n"), QStringLiteral("%1 %2\n"));
     QCOMPARE(QCoreApplication::translate("Style", "Opening"), QStringLiteral("Opening"));
     QCoreApplication::removeTranslator(&translator);
+    // The desktop knows the window by its entry, and shows its icon.
+    identifyApplication();
+    QCOMPARE(QGuiApplication::desktopFileName(), QString("org.kestrune.Kestrune"));
+    QVERIFY(!QGuiApplication::windowIcon().isNull());
 }
 
 void TestStartup::missingConfigStillStarts()

@@ -58,19 +58,8 @@ int main(int argc, char **argv)
     QTranslator qtTranslator;
     installCatalogues(argc, argv, translator, qtTranslator);
 
-    // Started from the desktop the working directory is the home folder;
-    // the record file, log.log and the key file belong in a folder of ours.
-    QStringList notices;
-    if (desktop)
-        notices << enterStateFolder(true);
-
-    config.readArgs(argc, argv);
-    const QString path = chooseConfigPath(config, defaultConfigPath());
-    const bool read = config.readFile(path);
-    if (!read)
-        notices << configNotice(config, path);
-    notices.removeAll(QString());
+    const QString notice = readStartupConfiguration(argc, argv, desktop);
     Body body;
-    body.showStartupNotice(notices.join(QLatin1String("; ")));
+    body.showStartupNotice(notice);
     return app.exec();
 }

@@ -84,6 +84,21 @@ QString enterStateFolder(bool create)
     return QString();
 }
 
+QString readStartupConfiguration(int argc, char **argv, bool desktop)
+{
+    // Started from the desktop the working directory is the home folder;
+    // the record file, log.log and the key file belong in a folder of ours.
+    QStringList notices;
+    if (desktop)
+        notices << enterStateFolder(true);
+    config.readArgs(argc, argv);
+    const QString path = chooseConfigPath(config, defaultConfigPath());
+    if (!config.readFile(path))
+        notices << configNotice(config, path);
+    notices.removeAll(QString());
+    return notices.join(QLatin1String("; "));
+}
+
 void warnUnusedArguments(const QStringList &args)
 {
     for (const QString &arg : CommandLine::unused(args))

@@ -26,6 +26,11 @@ QString stateFolder();
 // an empty text on success, else what went wrong in words.
 QString enterStateFolder(bool create);
 
+// As the panel starts: from the desktop, enters the state folder; then reads
+// the configuration the arguments choose into the global config. Returns what
+// went wrong, in words for the window; empty when nothing did.
+QString readStartupConfiguration(int argc, char **argv, bool desktop);
+
 // One line on standard error for each argument that no option reads.
 void warnUnusedArguments(const QStringList &args);
 

@@ -177,6 +177,10 @@ void TestStartup::noConfigNotice_data()
     QTest::newRow("no name after -c") << QStringList{"prog", "-c"} << true
                                       << "No configuration file read: no file name after -c";
     QTest::newRow("user's file found") << QStringList{"prog"} << true << "";
+    // From the desktop, with a file where the state folder should be.
+    QTest::newRow("no state folder, no file") << QStringList{"prog", "-c", "nosuch.cfg"} << true
+                                              << "Cannot work in %1/file/kestrune; files go to %1; No configuration "
+                                                 "file read: cannot open %1/nosuch.cfg";
     QTest::newRow("none found")
         << QStringList{"prog"} << false
         << "No configuration file read: none of " + QCoreApplication::applicationDirPath() +
@@ -191,6 +195,7 @@ void TestStartup::noConfigNotice()
 
     TempWorkDir dir;
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    qputenv("XDG_STATE_HOME", dir.write("file", "x").toUtf8());
     if (userFile) {
         QDir(dir.path()).mkpath("kestrune");
         dir.write("kestrune/Kestrune.cfg", "TELSO_PORT 1\n");
@@ -200,11 +205,10 @@ void TestStartup::noConfigNotice()
     for (const QString &arg : args)
         argv << (storage << arg.toUtf8()).last().data();
     config.clear();
-    config.readArgs(int(argv.size()), argv.data());
-    const QString path = chooseConfigPath(config, defaultConfigPath());
-    const QString shown = config.readFile(path) ? QString() : configNotice(config, path);
+    const QString shown = readStartupConfiguration(int(argv.size()), argv.data(), notice.startsWith("Cannot work"));
     QCOMPARE(shown, notice.arg(dir.path()));
     qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_STATE_HOME");
 
     Body body;
     body.showStartupNotice(shown);

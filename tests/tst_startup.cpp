@@ -1,3 +1,4 @@
+#include "app/commandline.h"
 #include "app/startup.h"
 #include "config/config.h"
 #include "window/body.h"
@@ -24,6 +25,7 @@ private slots:
     void noConfigNotice();
     void stateFolder_data();
     void stateFolder();
+    void usage();
 };
 
 void TestStartup::arguments_data()
@@ -252,6 +254,14 @@ void TestStartup::stateFolder()
         QCOMPARE(QDir::currentPath(), workIn.arg(dir.path()));
         QVERIFY(!(QFileInfo(".").permissions() & (QFile::ReadGroup | QFile::ReadOther))); // only its owner's
     }
+}
+
+// Every option that takes a value names it in the help.
+void TestStartup::usage()
+{
+    const QString text = CommandLine::usage();
+    for (const char *option : {"-c FILE ", "-config FILE ", "--trend FILE... ", "--png FILE ", "--csv FILE ", "-h, --help "})
+        QVERIFY2(text.contains(QString("  ") + option), option);
 }
 
 QTEST_MAIN(TestStartup)

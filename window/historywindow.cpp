@@ -1,0 +1,65 @@
+#include "window/historywindow.h"
+
+#include "window/eventhistory.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+QList<QStandardItem *> rowOf(const EventHistory::Event &event)
+{
+    QList<QStandardItem *> row;
+    for (const QString &text : {event.time.toString(QStringLiteral("HH:mm:ss.zzz")), event.kind, event.source,
+                                event.text})
+        row << new QStandardItem(text);
+    return row;
+}
+
+} // namespace
+
+HistoryWindow::HistoryWindow(EventHistory *history, QWidget *parent)
+    : QWidget(parent, Qt::Window), history(history), model(new QStandardItemModel(this)),
+      shown(new QSortFilterProxyModel(this)), filter(new QLineEdit), view(new QTableView)
+{
+    setObjectName(QStringLiteral("historyWindow"));
+    setWindowTitle(tr("History"));
+    model->setHorizontalHeaderLabels({tr("Time"), tr("Kind"), tr("Source"), tr("Event")});
+    shown->setSourceModel(model);
+    shown->setFilterKeyColumn(-1);
+    shown->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    filter->setPlaceholderText(tr("Filter"));
+    filter->setClearButtonEnabled(true);
+    connect(filter, &QLineEdit::textChanged, shown, &QSortFilterProxyModel::setFilterFixedString);
+
+    view->setModel(shown);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->horizontalHeader()->setStretchLastSection(true);
+    view->verticalHeader()->hide();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(filter);
+    layout->addWidget(view);
+    resize(760, 400);
+
+    reload();
+    connect(history, &EventHistory::added, this, [this](const EventHistory::Event &event) {
+        // A new day has begun: the list holds that day's events only.
+        if (model->rowCount() >= this->history->events().size())
+            reload();
+        else
+            model->insertRow(0, rowOf(event));
+    });
+}
+
+void HistoryWindow::reload()
+{
+    model->removeRows(0, model->rowCount());
+    for (const EventHistory::Event &event : history->events())
+        model->insertRow(0, rowOf(event));
+}

@@ -18,7 +18,8 @@ AlarmWindow::AlarmWindow(AlarmList *alarms, QWidget *parent)
     view->setModel(alarms);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->horizontalHeader()->setStretchLastSection(true);
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view->horizontalHeader()->setSectionResizeMode(AlarmList::Text, QHeaderView::Stretch);
     view->verticalHeader()->hide();
 
     auto *ackOne = new QPushButton(tr("Acknowledge"));

@@ -39,6 +39,7 @@ HistoryWindow::HistoryWindow(EventHistory *history, QWidget *parent)
     view->setModel(shown);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     view->horizontalHeader()->setStretchLastSection(true);
     view->verticalHeader()->hide();
 

@@ -283,6 +283,42 @@
         <source>Filter</source>
         <translation>絞り込み</translation>
     </message>
+    <message>
+        <source>Alarm</source>
+        <translation>警報発生</translation>
+    </message>
+    <message>
+        <source>Cleared</source>
+        <translation>警報復帰</translation>
+    </message>
+    <message>
+        <source>Acknowledged</source>
+        <translation>警報確認</translation>
+    </message>
+    <message>
+        <source>Operator</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>Request</source>
+        <translation>要求</translation>
+    </message>
+    <message>
+        <source>Refused</source>
+        <translation>拒否</translation>
+    </message>
+    <message>
+        <source>Interlock</source>
+        <translation>インターロック</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>接続</translation>
+    </message>
+    <message>
+        <source>Timed</source>
+        <translation>時間動作</translation>
+    </message>
 </context>
 <context>
     <name>MFCC</name>

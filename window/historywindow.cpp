@@ -9,18 +9,30 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-namespace {
+QString HistoryWindow::kindText(const QString &kind)
+{
+    // The file keeps its fixed words; the window speaks the operator's language.
+    const QList<std::pair<QString, QString>> names = {
+        {EventHistory::AlarmRaised, tr("Alarm")},      {EventHistory::AlarmCleared, tr("Cleared")},
+        {EventHistory::AlarmAcknowledged, tr("Acknowledged")}, {EventHistory::Operator, tr("Operator")},
+        {EventHistory::Request, tr("Request")},        {EventHistory::Refused, tr("Refused")},
+        {EventHistory::Interlock, tr("Interlock")},    {EventHistory::Link, tr("Link")},
+        {EventHistory::Timed, tr("Timed")},
+    };
+    for (const auto &name : names)
+        if (name.first == kind)
+            return name.second;
+    return kind;
+}
 
-QList<QStandardItem *> rowOf(const EventHistory::Event &event)
+QList<QStandardItem *> HistoryWindow::rowOf(const EventHistory::Event &event)
 {
     QList<QStandardItem *> row;
-    for (const QString &text : {event.time.toString(QStringLiteral("HH:mm:ss.zzz")), event.kind, event.source,
-                                event.text})
+    for (const QString &text : {event.time.toString(QStringLiteral("HH:mm:ss.zzz")), kindText(event.kind),
+                                event.source, event.text})
         row << new QStandardItem(text);
     return row;
 }
-
-} // namespace
 
 HistoryWindow::HistoryWindow(EventHistory *history, QWidget *parent)
     : QWidget(parent, Qt::Window), history(history), model(new QStandardItemModel(this)),

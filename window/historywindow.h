@@ -1,9 +1,11 @@
 #pragma once
 
+#include "window/eventhistory.h"
+
 #include <QWidget>
 
-class EventHistory;
 class QLineEdit;
+class QStandardItem;
 class QSortFilterProxyModel;
 class QStandardItemModel;
 class QTableView;
@@ -23,6 +25,8 @@ private:
     Q_DISABLE_COPY(HistoryWindow)
 
     void reload();
+    static QString kindText(const QString &kind);
+    static QList<QStandardItem *> rowOf(const EventHistory::Event &event);
 
     EventHistory *history;
     QStandardItemModel *model;

@@ -31,9 +31,9 @@ void aMFC::setFlowAlarm(bool on)
 
 void aMFC::showFlowAlarm()
 {
-    const QString tip =
-        flowAlarm ? tr("%1 (since %2)").arg(flowAlarmText(), flowSince.toString(QStringLiteral("HH:mm:ss")))
-                  : QString();
+    const QString tip = flowAlarm
+                            ? tr("%1 (since %2)").arg(flowAlarmText(), flowSince.toString(QStringLiteral("HH:mm:ss")))
+                            : QString();
     restyle(Floating, flowAlarm ? floatingAlarmStyle : floatingStyle);
     restyle(this, flowAlarm ? frameAlarmStyle : QString());
     DispName->setText(flowAlarm ? QStringLiteral("\u26A0 ") + label : label);

@@ -10,11 +10,13 @@
 #include "window/alarmlist.h"
 #include "window/body.h"
 #include "window/eventhistory.h"
+#include "window/historywindow.h"
 #include "window/trendmodel.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QToolButton>
 #include <QtTest>
 
@@ -72,18 +74,26 @@ void TestAlarms::latching_data()
     QTest::addColumn<QString>("rows"); // each row: key, active (A) or cleared (C), acknowledged (+) or not (-)
 
     using L = QStringList;
-    QTest::newRow("raised") << L{"raise a"} << "1 alarm, 1 unacknowledged" << "aA-";
-    QTest::newRow("cleared, not acknowledged") << L{"raise a", "clear a"} << "1 alarm, 1 unacknowledged" << "aC-";
-    QTest::newRow("acknowledged, still active") << L{"raise a", "ack a"} << "1 alarm, 0 unacknowledged" << "aA+";
-    QTest::newRow("cleared then acknowledged") << L{"raise a", "clear a", "ack a"} << "" << "";
-    QTest::newRow("acknowledged then cleared") << L{"raise a", "ack a", "clear a"} << "" << "";
-    QTest::newRow("raised twice") << L{"raise a", "raise a"} << "1 alarm, 1 unacknowledged" << "aA-";
-    QTest::newRow("back before acknowledged")
-        << L{"raise a", "clear a", "raise a"} << "2 alarms, 2 unacknowledged" << "aC- aA-";
-    QTest::newRow("acknowledge all")
-        << L{"raise a", "raise b minor", "clear b", "ackall"} << "1 alarm, 0 unacknowledged" << "aA+";
-    QTest::newRow("clear unknown, ack twice") << L{"clear x", "raise a", "ack a", "ack a"} << "1 alarm, 0 unacknowledged"
-                                              << "aA+";
+    QTest::newRow("raised") << L{"raise a"} << "1 alarm, 1 unacknowledged"
+                            << "aA-";
+    QTest::newRow("cleared, not acknowledged") << L{"raise a", "clear a"} << "1 alarm, 1 unacknowledged"
+                                               << "aC-";
+    QTest::newRow("acknowledged, still active") << L{"raise a", "ack a"} << "1 alarm, 0 unacknowledged"
+                                                << "aA+";
+    QTest::newRow("cleared then acknowledged") << L{"raise a", "clear a", "ack a"} << ""
+                                               << "";
+    QTest::newRow("acknowledged then cleared") << L{"raise a", "ack a", "clear a"} << ""
+                                               << "";
+    QTest::newRow("raised twice") << L{"raise a", "raise a"} << "1 alarm, 1 unacknowledged"
+                                  << "aA-";
+    QTest::newRow("back before acknowledged") << L{"raise a", "clear a", "raise a"} << "2 alarms, 2 unacknowledged"
+                                              << "aC- aA-";
+    QTest::newRow("acknowledge all") << L{"raise a", "raise b minor", "clear b", "ackall"}
+                                     << "1 alarm, 0 unacknowledged"
+                                     << "aA+";
+    QTest::newRow("clear unknown, ack twice")
+        << L{"clear x", "raise a", "ack a", "ack a"} << "1 alarm, 0 unacknowledged"
+        << "aA+";
 }
 
 void TestAlarms::latching()
@@ -158,7 +168,10 @@ void TestAlarms::historyLines()
 {
     struct ClockGuard // restores the clock however the test ends
     {
-        ~ClockGuard() { Body::clock = [] { return QDateTime::currentDateTime(); }; }
+        ~ClockGuard()
+        {
+            Body::clock = [] { return QDateTime::currentDateTime(); };
+        }
     } guard;
     const QDateTime now(QDate(2026, 12, 6), QTime(10, 0, 0, 123));
     Body::clock = [now] { return now; };
@@ -197,14 +210,22 @@ void TestAlarms::historyLines()
     const QStringList got = QString::fromUtf8(p.dir.read("Kestrune-events-20261206.log")).split('\n');
     for (int i = 0; i < expected.size(); ++i)
         QCOMPARE(got.value(i), expected[i]);
+
+    p.body->showHistory(); // newest first, narrowed by the filter
+    p.body->historyWindow()->filterField()->setText("client.");
+    const QAbstractItemModel *shown = p.body->historyWindow()->table()->model();
+    QCOMPARE(shown->rowCount(), 2);
+    QCOMPARE(shown->index(0, 2).data().toString(), QString("Client.2"));
 }
 
 void TestAlarms::unwritableFiles_data()
 {
     QTest::addColumn<QString>("pattern"); // the file's name, yyyyMMdd for today
     QTest::addColumn<QString>("source");
-    QTest::newRow("record file") << "Kestrune-%1.log" << "Record file";
-    QTest::newRow("events file") << "Kestrune-events-%1.log" << "History file";
+    QTest::newRow("record file") << "Kestrune-%1.log"
+                                 << "Record file";
+    QTest::newRow("events file") << "Kestrune-events-%1.log"
+                                 << "History file";
 }
 
 // A directory in the way of the file: the alarm stands while writes fail, the panel goes on, a good write clears it.

@@ -51,9 +51,11 @@ QString localUser()
 
 void Body::setupAlarms()
 {
-    alarmList = new AlarmList(localUser(), [] { return clock(); }, this);
+    alarmList = new AlarmList(
+        localUser(), [] { return clock(); }, this);
     historyFile = new CheckedAppend(QStringLiteral("History file"), this);
-    history = new EventHistory(bus->name, [] { return clock(); }, historyFile, this);
+    history = new EventHistory(
+        bus->name, [] { return clock(); }, historyFile, this);
 
     alarmCounter = new QToolButton;
     alarmCounter->setObjectName(QStringLiteral("alarmCounter"));

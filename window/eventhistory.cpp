@@ -29,8 +29,7 @@ const QString EventHistory::Interlock = QStringLiteral("INTERLOCK");
 const QString EventHistory::Link = QStringLiteral("LINK");
 const QString EventHistory::Timed = QStringLiteral("TIMED");
 
-EventHistory::EventHistory(const QString &name, std::function<QDateTime()> clock, CheckedAppend *file,
-                           QObject *parent)
+EventHistory::EventHistory(const QString &name, std::function<QDateTime()> clock, CheckedAppend *file, QObject *parent)
     : QObject(parent), name(name), clock(std::move(clock)), file(file)
 {
     readBack(this->clock().date());

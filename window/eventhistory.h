@@ -27,12 +27,12 @@ public:
     };
 
     // Kinds as the file writes them.
-    static const QString AlarmRaised, AlarmCleared, AlarmAcknowledged, Operator, Request, Refused, Interlock, Link, Timed;
+    static const QString AlarmRaised, AlarmCleared, AlarmAcknowledged, Operator, Request, Refused, Interlock, Link,
+        Timed;
 
     // file counts the writes that fail; today's file, when there is one, is
     // read back so that a restart keeps the day's history in view.
-    EventHistory(const QString &name, std::function<QDateTime()> clock, CheckedAppend *file,
-                 QObject *parent = nullptr);
+    EventHistory(const QString &name, std::function<QDateTime()> clock, CheckedAppend *file, QObject *parent = nullptr);
 
     QString fileName(const QDate &date) const;
     void add(const QString &kind, const QString &source, const QString &text);

@@ -13,10 +13,14 @@ QString HistoryWindow::kindText(const QString &kind)
 {
     // The file keeps its fixed words; the window speaks the operator's language.
     const QList<std::pair<QString, QString>> names = {
-        {EventHistory::AlarmRaised, tr("Alarm")},      {EventHistory::AlarmCleared, tr("Cleared")},
-        {EventHistory::AlarmAcknowledged, tr("Acknowledged")}, {EventHistory::Operator, tr("Operator")},
-        {EventHistory::Request, tr("Request")},        {EventHistory::Refused, tr("Refused")},
-        {EventHistory::Interlock, tr("Interlock")},    {EventHistory::Link, tr("Link")},
+        {EventHistory::AlarmRaised, tr("Alarm")},
+        {EventHistory::AlarmCleared, tr("Cleared")},
+        {EventHistory::AlarmAcknowledged, tr("Acknowledged")},
+        {EventHistory::Operator, tr("Operator")},
+        {EventHistory::Request, tr("Request")},
+        {EventHistory::Refused, tr("Refused")},
+        {EventHistory::Interlock, tr("Interlock")},
+        {EventHistory::Link, tr("Link")},
         {EventHistory::Timed, tr("Timed")},
     };
     for (const auto &name : names)
@@ -28,8 +32,8 @@ QString HistoryWindow::kindText(const QString &kind)
 QList<QStandardItem *> HistoryWindow::rowOf(const EventHistory::Event &event)
 {
     QList<QStandardItem *> row;
-    for (const QString &text : {event.time.toString(QStringLiteral("HH:mm:ss.zzz")), kindText(event.kind),
-                                event.source, event.text})
+    for (const QString &text :
+         {event.time.toString(QStringLiteral("HH:mm:ss.zzz")), kindText(event.kind), event.source, event.text})
         row << new QStandardItem(text);
     return row;
 }

@@ -20,6 +20,12 @@ bool AlarmList::isActive(const QString &key) const
     return activeRow(key) >= 0;
 }
 
+QString AlarmList::activeText(const QString &key) const
+{
+    const int row = activeRow(key);
+    return row < 0 ? QString() : alarms.at(row).text;
+}
+
 void AlarmList::raise(const QString &key, const QString &source, Severity severity, const QString &text)
 {
     if (isActive(key))

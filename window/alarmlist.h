@@ -44,6 +44,8 @@ public:
     void acknowledgeAll();
 
     bool isActive(const QString &key) const;
+    // The text of the active alarm of key; empty without one.
+    QString activeText(const QString &key) const;
     QString userName() const { return user; }
     const Alarm &alarm(int row) const { return alarms.at(row); }
     int unacknowledged() const;

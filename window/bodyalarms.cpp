@@ -142,10 +142,12 @@ void Body::watchNodeAlarms(aNode *node)
 {
     connect(node, &aNode::markChanged, this, [this, node] {
         const QString key = keyOf("mark", node);
-        if (node->mark() == DeviceWatch::NoMark)
+        const QString text = node->mark() == DeviceWatch::NoMark ? QString() : node->markText();
+        // Another mark (no answer turned mismatch) is another alarm.
+        if (alarmList->activeText(key) != text)
             alarmList->clear(key);
-        else
-            alarmList->raise(key, sourceOf(node), AlarmInterval::Major, node->markText());
+        if (!text.isEmpty())
+            alarmList->raise(key, sourceOf(node), AlarmInterval::Major, text);
     });
     auto *mfc = qobject_cast<aMFC *>(node);
     if (!mfc)

@@ -254,6 +254,7 @@ private slots:
         FakeServer server;
         auto *telso = new Telso(QString(), QString(), "Kestrune", "Kestrune");
         QVERIFY(loginTelso(*telso, server));
+        QVERIFY(!telso->connectToServer()); // connected already: no second socket
         QPointer<QTcpSocket> old = telso->socket;
         QVERIFY(telso->sendCommand("V1", "Dev1", "ChOff ch1"));
         telso->disConnect();

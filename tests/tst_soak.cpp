@@ -66,7 +66,7 @@ struct Panel
     qint64 recordRows() const
     {
         qint64 rows = 0;
-        for (const QString &name : QDir(dir.path()).entryList({"Kestrune-*.log"}, QDir::Files)) {
+        for (const QString &name : QDir(dir.path()).entryList({"Kestrune-[0-9]*.log"}, QDir::Files)) {
             QFile file(dir.filePath(name));
             if (file.open(QIODevice::ReadOnly))
                 while (!file.atEnd())

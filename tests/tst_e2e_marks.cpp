@@ -7,6 +7,7 @@
 #include "support/tempworkdir.h"
 #include "valves/avalve.h"
 #include "window/body.h"
+#include "window/eventhistory.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -79,6 +80,7 @@ private slots:
         const qsizetype rows = recordRows();
         mfc()->findChild<QLineEdit *>("NewSetPoint")->setText("20");
         QTest::mouseClick(mfc()->findChild<QPushButton *>("UpdateSetPoint"), Qt::LeftButton);
+        QCOMPARE(body->eventHistory()->events().constLast().text, QString("Set 20")); // the operator's action
         QTRY_COMPARE_WITH_TIMEOUT(mfc()->mark(), DeviceWatch::NoAnswer, 10000);
         const auto *state = mfc()->findChild<QLabel *>("OCStat");
         QCOMPARE(state->text(), QString("Closing ?"));

@@ -7,6 +7,7 @@
 #include "support/tempworkdir.h"
 #include "valves/avalve.h"
 #include "window/body.h"
+#include "window/eventhistory.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -130,6 +131,10 @@ private slots:
             const QString line =
                 QString(" : Valv [%1 came while not connected to the server; nothing was sent\n").arg(action);
             QTRY_VERIFY_WITH_TIMEOUT(dir.read("log.log").contains(line.toUtf8()), 10000);
+            const QString skipped = QString("Timed %1 skipped: not connected to the server")
+                                        .arg(action.endsWith("open") ? "opening" : "closing");
+            const auto &events = body.eventHistory()->events();
+            QVERIFY(std::any_of(events.begin(), events.end(), [&](const auto &e) { return e.text == skipped; }));
         }
         QCOMPARE(body.statusBar()->currentMessage(), message);
         QVERIFY(!v1->isOn() && v2->isOn());

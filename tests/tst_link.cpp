@@ -252,6 +252,30 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(qAbs(int(fds()) - int(baseline)) <= 3, 10000);
     }
 
+    // A question to a device starts the wait for the server's next line; a command does not.
+    void questionsAwaitAnswers_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("awaits");
+        for (const char *question : {"IsOn ch1", "GetValue", "GetSettingValue"})
+            QTest::newRow(question) << question << true;
+        for (const char *command : {"ChOn ch1", "SetValue 5"})
+            QTest::newRow(command) << command << false;
+    }
+
+    void questionsAwaitAnswers()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, awaits);
+        TempWorkDir dir;
+        FakeServer server;
+        Telso telso(QString(), QString(), "Kestrune", "Kestrune");
+        QVERIFY(loginTelso(telso, server));
+        telso.setLinkTimeout(200);
+        QVERIFY(telso.sendCommand("1", "Dev", command));
+        QCOMPARE(QTest::qWaitFor([&] { return telso.linkState() == Telso::LinkDown; }, awaits ? 10000 : 800), awaits);
+    }
+
     // A dropped socket is let go once its output went out, and the last one with the client.
     void socketsGo()
     {

@@ -2,9 +2,12 @@
 
 #include "bus/commandtable.h"
 
-#include <QRegularExpression>
-
 int TMsg::parse(const QString &text)
+{
+    return parse(QString(text));
+}
+
+int TMsg::parse(QString &&text)
 {
     from.clear();
     fromName.clear();
@@ -16,7 +19,7 @@ int TMsg::parse(const QString &text)
     params.clear();
     paramList.clear();
 
-    const QString line = text.simplified();
+    const QString line = std::move(text).simplified();
     const qsizetype g = line.indexOf(QLatin1Char('>'));
     const qsizetype b1 = line.indexOf(QLatin1Char(' '));
     // Names hold no blanks: a blank before the ">" means this is no message,
@@ -69,8 +72,9 @@ int TMsg::parse(const QString &text)
 
     cmd = line.mid(b1 + 1, b2 - b1 - 1);
     code = commandCode(cmd);
-    params = line.mid(b2 + 1).simplified();
-    static const QRegularExpression whitespace(QStringLiteral("\\s+"));
-    paramList = params.split(whitespace);
+    // The line is simplified: what follows a blank is too, and its only
+    // whitespace is single blanks.
+    params = line.mid(b2 + 1);
+    paramList = params.split(QLatin1Char(' '));
     return kind;
 }

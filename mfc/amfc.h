@@ -27,6 +27,7 @@ public:
     QString typeName() const override;
     QString statusText() const override;
     QString deviceText() const override;
+    void takeReport(const TMsg &msg) override;
 
     // "hwNode" or "hwNode.channel": the device's address on the bus.
     QString deviceAddress() const;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bus/busreceiver.h"
+#include "bus/busrouter.h"
 #include "bus/tmsg.h"
 #include "nodes/devicewatch.h"
 #include "nodes/gasshare.h"
@@ -7,6 +9,7 @@
 
 #include <QFrame>
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 
 class RemoteAccess;
@@ -16,7 +19,7 @@ class TickTimer;
 // A point of a gas line: a plain junction, and the base of valves and MFCs.
 // children feed the node (upstream, towards the sources), parents are fed by
 // it (downstream).
-class aNode : public QFrame
+class aNode : public QFrame, public BusReceiver
 {
     Q_OBJECT
 
@@ -33,6 +36,14 @@ public:
     virtual bool isOn() const;
     virtual void doubleClickAction();
     virtual QString statusText() const;
+
+    // A name the node answers requests under, also after the login.
+    void addBusName(const QString &name);
+
+    // Requests for one of busNames, handed over by the bus client once
+    // logged in; reports from the node's device (valves and MFCs).
+    void takeRequest(const TMsg &msg) override;
+    void takeReport(const TMsg &msg) override;
 
     void addChild(aNode *child);
     void addParent(aNode *parent);
@@ -126,6 +137,9 @@ protected:
     // What a panel's tooltip says: the mark, or that the link is down.
     QString lookToolTip() const;
 
+    // Hands the node the reports of its device from now on.
+    void followDevice(BusRouter::DeviceKind kind, const QString &sender, const QString &channel = QString());
+
     DeviceWatch *watch = nullptr;
 
 private slots:
@@ -144,4 +158,7 @@ private:
     // False when access refuses msg; the refusal is then answered.
     bool mayChange(const TMsg &msg);
     int shortestInterval(double minutes, int msec, const char *what) const;
+
+    // The client whose router knows this node; it may go first.
+    QPointer<Telso> routedBy;
 };

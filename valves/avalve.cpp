@@ -1,5 +1,6 @@
 #include "valves/avalve.h"
 
+#include "bus/commandtable.h"
 #include "bus/telso.h"
 #include "nodes/ticktimer.h"
 #include "valves/conditions.h"
@@ -27,10 +28,7 @@ aValve::aValve(const QString &nodeName, int panelColumn, const QString &gas, dou
     DispTimeToOpen->hide();
     DispTimeToClose->hide();
 
-    if (telso) {
-        connect(telso, &Telso::AnsIsOn, this, &aValve::AnsIsOn);
-        connect(telso, &Telso::EvChangedIsOn, this, &aValve::EvChangedIsOn);
-    }
+    followDevice(BusRouter::ValveChannel, hwNode, channel);
     if (watch) {
         connect(watch, &DeviceWatch::readBackDue, this, [this] {
             askPosition();
@@ -131,6 +129,14 @@ void aValve::connected0()
 void aValve::askPosition()
 {
     telso->sendCommand(nodeName, hwNode, QStringLiteral("IsOn %1").arg(channel), QString());
+}
+
+void aValve::takeReport(const TMsg &m)
+{
+    if (m.code == CmdAnsIsOn)
+        AnsIsOn(m);
+    else if (m.code == CmdEvChangedIsOn)
+        EvChangedIsOn(m);
 }
 
 void aValve::AnsIsOn(const TMsg &m)

@@ -28,6 +28,7 @@ public:
     void doubleClickAction() override;
     QString statusText() const override;
     QString deviceText() const override;
+    void takeReport(const TMsg &m) override;
 
     QLineEdit *timeToOpenField() const { return DispTimeToOpen; }
     QLineEdit *timeToCloseField() const { return DispTimeToClose; }

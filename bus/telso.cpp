@@ -35,20 +35,25 @@ QByteArray encodeLine(std::initializer_list<QStringView> parts)
     char *to = out.data();
     bool pairStarted = false;
     for (const QStringView part : parts) {
-        for (const QChar c : part) {
-            const char16_t u = c.unicode();
-            if (pairStarted && QChar::isLowSurrogate(u)) {
-                pairStarted = false;
-                continue;
-            }
-            pairStarted = false;
-            if (u == u'\r' || u == u'\n') {
-                *to++ = ' ';
-            } else if (u < 0x100) {
+        const char16_t *from = part.utf16();
+        const char16_t *const end = from + part.size();
+        if (pairStarted && from != end && QChar::isLowSurrogate(*from))
+            ++from;
+        pairStarted = false;
+        while (from != end) {
+            const char16_t u = *from++;
+            if (Q_LIKELY(u < 0x100 && u != u'\n' && u != u'\r')) {
                 *to++ = char(u);
+            } else if (u < 0x100) {
+                *to++ = ' ';
             } else {
                 *to++ = '?';
-                pairStarted = QChar::isHighSurrogate(u);
+                if (QChar::isHighSurrogate(u)) {
+                    if (from == end)
+                        pairStarted = true;
+                    else if (QChar::isLowSurrogate(*from))
+                        ++from;
+                }
             }
         }
     }
@@ -517,11 +522,8 @@ void Telso::answerChallenge(QByteArrayView line)
 
 void Telso::dispatch(QByteArrayView line)
 {
-    // Simplified once, in place: the parser finds nothing more to do.
-    QString text = QString::fromUtf8(line);
-    text = std::move(text).simplified();
     TMsg msg;
-    msg.parse(std::move(text));
+    msg.parse(QString::fromUtf8(line));
     switch (msg.kind) {
     case TMsg::Reply:
     case TMsg::Event:

@@ -2,6 +2,34 @@
 
 #include "bus/commandtable.h"
 
+namespace {
+
+// False when the text is as simplifying leaves it, which is how nearly
+// every line arrives.
+bool needsSimplifying(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    if (text.front() == u' ' || text.back() == u' ')
+        return true;
+    bool blank = false;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u' ') {
+            if (blank)
+                return true;
+            blank = true;
+            continue;
+        }
+        blank = false;
+        if (u < 0x80 ? (u >= 0x09 && u <= 0x0d) : c.isSpace())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 int TMsg::parse(const QString &text)
 {
     return parse(QString(text));
@@ -19,7 +47,7 @@ int TMsg::parse(QString &&text)
     params.clear();
     paramList.clear();
 
-    const QString line = std::move(text).simplified();
+    const QString line = needsSimplifying(text) ? std::move(text).simplified() : std::move(text);
     const qsizetype g = line.indexOf(QLatin1Char('>'));
     const qsizetype b1 = line.indexOf(QLatin1Char(' '));
     // Names hold no blanks: a blank before the ">" means this is no message,

@@ -197,6 +197,12 @@
         <translation>オフ: 他のバスクライアントからのプラントを変更する要求を拒否します</translation>
         <source>Close every valve and set every MFC to 0 (F12)</source>
         <translation>すべてのバルブを閉じ、すべてのマスフロを 0 にします (F12)</translation>
+        <source>View</source>
+        <translation>表示</translation>
+    </message>
+    <message>
+        <source>Flow Trends</source>
+        <translation>流量トレンド</translation>
     </message>
 </context>
 <context>
@@ -273,6 +279,149 @@
     <message>
         <source>Cannot open [%1.key]</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TrendWindow</name>
+    <message>
+        <source>Flow Trends</source>
+        <translation>流量トレンド</translation>
+    </message>
+    <message>
+        <source>10 min</source>
+        <translation>10分</translation>
+    </message>
+    <message>
+        <source>1 h</source>
+        <translation>1時間</translation>
+    </message>
+    <message>
+        <source>8 h</source>
+        <translation>8時間</translation>
+    </message>
+    <message>
+        <source>24 h</source>
+        <translation>24時間</translation>
+    </message>
+    <message>
+        <source>Follow the present; zooming or panning pauses it</source>
+        <translation>現在時刻を追従します。マウスでの拡大や移動で一時停止します</translation>
+    </message>
+    <message>
+        <source>Live</source>
+        <translation>ライブ</translation>
+    </message>
+    <message>
+        <source>Open...</source>
+        <translation>開く...</translation>
+    </message>
+    <message>
+        <source>Export PNG...</source>
+        <translation>PNG出力...</translation>
+    </message>
+    <message>
+        <source>Export CSV...</source>
+        <translation>CSV出力...</translation>
+    </message>
+    <message>
+        <source>Curve</source>
+        <translation>曲線</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>値</translation>
+    </message>
+    <message>
+        <source>Flows</source>
+        <translation>流量</translation>
+    </message>
+    <message>
+        <source>Set values</source>
+        <translation>設定値</translation>
+    </message>
+    <message>
+        <source>Valves</source>
+        <translation>バルブ</translation>
+    </message>
+    <message>
+        <source>Open record files</source>
+        <translation>記録ファイルを開く</translation>
+    </message>
+    <message>
+        <source>Record files (*-????????.log);;All files (*)</source>
+        <translation>記録ファイル (*-????????.log);;すべてのファイル (*)</translation>
+    </message>
+    <message>
+        <source>Export PNG</source>
+        <translation>PNG出力</translation>
+    </message>
+    <message>
+        <source>PNG pictures (*.png)</source>
+        <translation>PNG画像 (*.png)</translation>
+    </message>
+    <message>
+        <source>Cannot write %1</source>
+        <translation>%1 に書き込めません</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>CSV出力</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSVファイル (*.csv)</translation>
+    </message>
+    <message>
+        <source>(no name)</source>
+        <translation>(名前なし)</translation>
+    </message>
+    <message>
+        <source>Cursor: %1</source>
+        <translation>カーソル: %1</translation>
+    </message>
+    <message>
+        <source>open</source>
+        <translation>開</translation>
+    </message>
+    <message>
+        <source>closed</source>
+        <translation>閉</translation>
+    </message>
+    <message>
+        <source>%1: cannot be read (%2)</source>
+        <translation>%1: 読み込めません (%2)</translation>
+    </message>
+    <message>
+        <source>cut short: %1</source>
+        <translation>途中で切れた行: %1</translation>
+    </message>
+    <message>
+        <source>not fitting their header: %1</source>
+        <translation>見出しに合わない行: %1</translation>
+    </message>
+    <message>
+        <source>not numbers: %1</source>
+        <translation>数値でない値を含む行: %1</translation>
+    </message>
+    <message>
+        <source>lines of other text: %1</source>
+        <translation>その他のテキスト行: %1</translation>
+    </message>
+    <message>
+        <source>%1: rows read: %2</source>
+        <translation>%1: 読み込んだ行: %2</translation>
+    </message>
+    <message>
+        <source>; skipped: %1</source>
+        <translation>、スキップ: %1</translation>
+    </message>
+    <message>
+        <source>; older than the row before, drawn at its time: %1</source>
+        <translation>、前の行より古い行 (前の行の時刻で描画): %1</translation>
+    </message>
+    <message>
+        <source>%1: already shown</source>
+        <translation>%1: 表示済みです</translation>
     </message>
 </context>
 <context>

@@ -17,6 +17,11 @@ const Option panelOptions[] = {
     {"--desktop", nullptr, Takes::Nothing, nullptr,
      "work in $XDG_STATE_HOME/kestrune (record file, log.log, key file); the desktop entry starts the "
      "panel so"},
+    {"-trends", nullptr, Takes::Nothing, nullptr, "open the trend window with the panel"},
+    {"--trend", nullptr, Takes::UpToNextOption, "FILE...",
+     "show these record files in the trend window alone: no configuration, no connection, no file written"},
+    {"--png", nullptr, Takes::One, "FILE", "with --trend: save the plots shown as a PNG picture and exit"},
+    {"--csv", nullptr, Takes::One, "FILE", "with --trend: save the curves shown as CSV and exit"},
     {"--help", "-h", Takes::Nothing, nullptr, "print this text and exit"},
     {"--version", nullptr, Takes::Nothing, nullptr, "print the version and exit"},
 };

@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/startup.h"
+#include "app/trendviewer.h"
 #include "config/config.h"
 #include "window/body.h"
 
@@ -24,6 +25,10 @@ int main(int argc, char **argv)
         return 0;
     }
     const bool desktop = CommandLine::given(args, "--desktop");
+
+    // Only the trend window: no connection, no configuration, no file written.
+    if (trendViewerWanted(argc, argv))
+        return runTrendViewer(argc, argv);
 
     if (checkWanted(argc, argv)) {
         // The check builds nothing and shows nothing: no display is needed.

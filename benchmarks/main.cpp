@@ -1,18 +1,25 @@
 // kestrune-bench [--json FILE] [--nodes N,N,...] [--diamond LAYERS] [--check-valves N] [--before DIR]
 // kestrune-bench --echo PORT   (the bare client the panel is measured against)
 // kestrune-bench --plant N     (the generated plant of N nodes)
+// kestrune-bench --trend-file FILE (the trend window's side of the trend figures)
 #include "measurements.h"
 #include "report.h"
+#include "trendbench.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 int main(int argc, char **argv)
 {
+    // The trend window needs a GUI application of its own.
+    if (argc == 3 && QByteArray(argv[1]) == "--trend-file")
+        return runTrendFileBench(argc, argv, QString::fromLocal8Bit(argv[2]));
+
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Start-up, throughput, latency and record cost of the panel."));
@@ -35,7 +42,10 @@ int main(int argc, char **argv)
                                   QStringLiteral("PORT"));
     const QCommandLineOption plant(
         QStringLiteral("plant"), QStringLiteral("Print the generated plant of N nodes and stop."), QStringLiteral("N"));
-    parser.addOptions({json, nodes, diamond, checkValves, before, echo, plant});
+    const QCommandLineOption trends(QStringLiteral("trends"),
+                                    QStringLiteral("Trend figures: yes (default), no, or only."),
+                                    QStringLiteral("yes|no|only"), QStringLiteral("yes"));
+    parser.addOptions({json, nodes, diamond, checkValves, before, echo, plant, trends});
     parser.process(app);
 
     if (parser.isSet(plant)) {
@@ -58,26 +68,42 @@ int main(int argc, char **argv)
         build(QStringLiteral("before"), parser.value(before));
     build(QStringLiteral("this build"), QCoreApplication::applicationDirPath());
     const MachineInfo machine = describeMachine();
-    out << "bare client ..." << Qt::endl;
-    const BaselineFigures baseline = Measurements::baseline();
-    // Each figure for every build in turn, so that the load of the moment
-    // weighs on all of them alike.
-    const auto each = [&](const QString &what, const std::function<void(PanelFigures &, Measurements &)> &measure) {
-        for (PanelFigures &panel : panels) {
-            out << what << ", " << panel.name << " ..." << Qt::endl;
-            Measurements m(panel.binary);
-            measure(panel, m);
-        }
-    };
-    for (const QString &n : parser.value(nodes).split(QLatin1Char(','), Qt::SkipEmptyParts))
-        each(n + QStringLiteral(" nodes"), [&](PanelFigures &p, Measurements &m) { p.plants << m.plant(n.toInt()); });
-    if (const int layers = parser.value(diamond).toInt(); layers > 0)
-        each(QStringLiteral("diamond"), [&](PanelFigures &p, Measurements &m) { p.diamond = m.diamond(layers); });
-    if (const int valves = parser.value(checkValves).toInt(); valves > 0)
-        each(QStringLiteral("-check"), [&](PanelFigures &p, Measurements &m) { p.check = m.check(valves); });
-    out << '\n' << tableText(machine, baseline, panels);
+    BaselineFigures baseline;
+    if (parser.value(trends) != QLatin1String("only")) {
+        out << "bare client ..." << Qt::endl;
+        baseline = Measurements::baseline();
+        // Each figure for every build in turn, so that the load of the
+        // moment weighs on all of them alike.
+        const auto each = [&](const QString &what,
+                              const std::function<void(PanelFigures &, Measurements &)> &measure) {
+            for (PanelFigures &panel : panels) {
+                out << what << ", " << panel.name << " ..." << Qt::endl;
+                Measurements m(panel.binary);
+                measure(panel, m);
+            }
+        };
+        for (const QString &n : parser.value(nodes).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            each(n + QStringLiteral(" nodes"),
+                 [&](PanelFigures &p, Measurements &m) { p.plants << m.plant(n.toInt()); });
+        if (const int layers = parser.value(diamond).toInt(); layers > 0)
+            each(QStringLiteral("diamond"), [&](PanelFigures &p, Measurements &m) { p.diamond = m.diamond(layers); });
+        if (const int valves = parser.value(checkValves).toInt(); valves > 0)
+            each(QStringLiteral("-check"), [&](PanelFigures &p, Measurements &m) { p.check = m.check(valves); });
+    }
+    TrendFigures trendFigures;
+    if (parser.value(trends) != QLatin1String("no")) {
+        out << "trends ..." << Qt::endl;
+        // Generated once; a day of a large plant is about two gigabytes.
+        measureTrendFile(trendFigures, QCoreApplication::applicationFilePath(),
+                         QCoreApplication::applicationDirPath() + QStringLiteral("/bench-data"));
+        Measurements(panels.last().binary).trendLive(trendFigures);
+    }
+    out << '\n';
+    if (parser.value(trends) != QLatin1String("only"))
+        out << tableText(machine, baseline, panels);
+    out << trendText(trendFigures);
 
-    bool failed = !baseline.error.isEmpty();
+    bool failed = !baseline.error.isEmpty() || !trendFigures.error.isEmpty() || !trendFigures.liveError.isEmpty();
     for (const PanelFigures &panel : panels) {
         for (const PlantFigures &p : panel.plants)
             failed = failed || !p.error.isEmpty();
@@ -89,7 +115,9 @@ int main(int argc, char **argv)
             out << "cannot write " << parser.value(json) << Qt::endl;
             return 2;
         }
-        file.write(QJsonDocument(toJson(machine, baseline, panels)).toJson());
+        QJsonObject figures = toJson(machine, baseline, panels);
+        figures.insert(QStringLiteral("trends"), trendJson(trendFigures));
+        file.write(QJsonDocument(figures).toJson());
         out << "\nfigures written to " << parser.value(json) << Qt::endl;
     }
     return failed ? 1 : 0;

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <memory>
 
+#include <unistd.h>
+
 namespace {
 
 QElapsedTimer &benchClock()
@@ -34,6 +36,18 @@ qint64 residentKiB(qint64 pid)
             return line.mid(6).simplified().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+// Processor time the process has used, user and system, in milliseconds.
+double cpuMs(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    // The fields after the command name, which may hold blanks.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
 double percentile(QList<double> values, double p)
@@ -113,18 +127,25 @@ struct Latency
 // One request at a time, each a millisecond after the previous answer,
 // while lines addressed to nobody the panel knows stream in at a steady
 // rate. Times are taken from the write to the answer's arrival.
-Latency probeLatency(BenchServer &server, const QString &lineName, int probes)
+const QList<QByteArray> &noiseBackground()
 {
     static const QList<QByteArray> background{
         "Other.dev7>Kestrune _ChangedValue 5.5", "Client.a>Kestrune.Nobody Stat", "Dev9>Kestrune.3 @IsOn ch1 1",
         "Client.b>Kestrune.Nobody GetNowGas",    "Other.dev8>Kestrune _Foo 1",    "Dev9.c1>Kestrune @GetValue 3",
     };
+    return background;
+}
+
+Latency probeLatency(BenchServer &server, const QString &lineName, int probes,
+                     const QList<QByteArray> &background = noiseBackground(),
+                     int rate = Measurements::backgroundRate)
+{
     qint64 backgroundSent = 0;
     const qint64 start = benchClock().nsecsElapsed();
     QTimer stream;
     stream.setTimerType(Qt::PreciseTimer);
     QObject::connect(&stream, &QTimer::timeout, [&] {
-        const qint64 due = (benchClock().nsecsElapsed() - start) * Measurements::backgroundRate / 1000000000;
+        const qint64 due = (benchClock().nsecsElapsed() - start) * rate / 1000000000;
         QByteArray bytes;
         for (; backgroundSent < due; ++backgroundSent)
             bytes += background.at(backgroundSent % background.size()) + '\n';
@@ -180,7 +201,7 @@ QString writePlant(const QTemporaryDir &dir, const QByteArray &config, quint16 p
 }
 
 void startPanel(QProcess &panel, const QString &binary, const QTemporaryDir &dir, const QByteArray &config,
-                quint16 port)
+                quint16 port, const QStringList &extra = {})
 {
     writePlant(dir, config, port);
     panel.setWorkingDirectory(dir.path());
@@ -191,7 +212,7 @@ void startPanel(QProcess &panel, const QString &binary, const QTemporaryDir &dir
     // measure the terminal; it goes nowhere, as in a service.
     panel.setStandardOutputFile(QProcess::nullDevice());
     panel.setStandardErrorFile(QProcess::nullDevice());
-    panel.start(binary, {QStringLiteral("-c"), QStringLiteral("plant.cfg"), QStringLiteral("-e")});
+    panel.start(binary, QStringList{QStringLiteral("-c"), QStringLiteral("plant.cfg"), QStringLiteral("-e")} + extra);
 }
 
 void stopProcess(QProcess &process)
@@ -464,6 +485,53 @@ CheckFigures Measurements::check(int valves)
     }
     f.medianMs = percentile(f.runsMs, 0.5);
     return f;
+}
+
+void Measurements::trendLive(TrendFigures &f, int rounds)
+{
+    const GeneratedPlant plant = generatePlant(500);
+    f.liveMfcs = plant.mfcs;
+    f.liveReportsPerSecond = plant.mfcs * 5;
+    // Every MFC reports a new flow five times a second.
+    QList<QByteArray> reports;
+    for (int step = 0; step < 20; ++step) {
+        for (const QString &device : plant.mfcDevices)
+            reports << device.toLatin1() + ">Kestrune _ChangedValue " + QByteArray::number(10 + step) + ".5";
+    }
+    QList<double> without;
+    QList<double> with;
+    QList<double> cpuWithout;
+    QList<double> cpuWith;
+    // Taken in turns, so that the load of the machine falls on both alike.
+    for (int run = 0; run < 2 * rounds; ++run) {
+        const bool window = run % 2;
+        QTemporaryDir dir;
+        BenchServer server(true);
+        QProcess panel;
+        startPanel(panel, panelBinary, dir, plant.config, server.port(),
+                   window ? QStringList{QStringLiteral("-trends")} : QStringList());
+        if (!waitUntil([&] { return server.lines() >= plant.syncLines; }, 60000)) {
+            f.liveError = QStringLiteral("the panel did not synchronise");
+            stopProcess(panel);
+            return;
+        }
+        const double cpu0 = cpuMs(panel.processId());
+        const qint64 t0 = benchClock().nsecsElapsed();
+        const Latency latency = probeLatency(server, plant.lineNames.at(plant.lineNames.size() / 2), 2000, reports,
+                                             f.liveReportsPerSecond);
+        const double load = (cpuMs(panel.processId()) - cpu0) / (double(benchClock().nsecsElapsed() - t0) / 1e9);
+        stopProcess(panel);
+        (window ? cpuWith : cpuWithout) << load;
+        if (!latency.ok) {
+            f.liveError = QStringLiteral("a latency probe went unanswered");
+            return;
+        }
+        (window ? with : without) << latency.p99Ms;
+    }
+    f.liveP99WithoutMs = percentile(without, 0.5);
+    f.liveP99WithMs = percentile(with, 0.5);
+    f.liveCpuWithoutMs = percentile(cpuWithout, 0.5);
+    f.liveCpuWithMs = percentile(cpuWith, 0.5);
 }
 
 int runEchoClient(quint16 port)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plantgenerator.h"
+#include "trendbench.h"
 
 #include <QList>
 #include <QString>
@@ -66,6 +67,10 @@ public:
     PlantFigures plant(int nodes);
     DiamondFigures diamond(int layers);
     CheckFigures check(int valves);
+    // p99 request latency of a panel of 100 MFCs that report five times a
+    // second each, without and with its trend window open: the median of
+    // rounds runs of each.
+    void trendLive(TrendFigures &f, int rounds = 5);
 
     // Background lines per second during the latency probes.
     static constexpr int backgroundRate = 10000;

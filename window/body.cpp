@@ -10,6 +10,7 @@
 #include "valves/condterm.h"
 #include "window/stopreport.h"
 #include "window/checkedappend.h"
+#include "window/trendwindow.h"
 
 #include <QDebug>
 #include <QGridLayout>
@@ -125,12 +126,15 @@ Body::Body()
     // Set after the form's texts: a button's setText() replaces its shortcut.
     StopAll->setShortcut(QKeySequence(Qt::Key_F12));
     connect(actionControllTimeToOpenClose, &QAction::triggered, this, &Body::controllTimeToOpenClose);
+    setupTrends();
 
     show();
 }
 
 Body::~Body()
 {
+    // The trend window shows the trend model, which would go first.
+    delete trendView;
     // Valves and MFCs go with their panels; the rest has no parent. The
     // window lives as long as the process, so this only tidies up the end.
     for (aNode *node : std::as_const(nodes)) {

@@ -26,6 +26,8 @@ class QMessageBox;
 class RemoteAccess;
 class StopReport;
 class Telso;
+class TrendModel;
+class TrendWindow;
 
 // The program's only main window: builds the plant from the configuration,
 // connects to the message server, draws the gas-line diagram and serves the
@@ -61,6 +63,10 @@ public:
     // LINK_TIMEOUT in milliseconds, read the same way; 0 turns it off.
     static int linkTimeout(const QString &seconds);
 
+    // The curves of the trend window, fed from start-up on.
+    TrendModel *trends() const { return trendModel; }
+    TrendWindow *trendWindow() const { return trendView; }
+
     // The clock the record file reads; tests set it to cross midnight or 2038.
     static std::function<QDateTime()> clock;
 
@@ -79,6 +85,7 @@ public slots:
     void showRefusals();
     void showDiagramToolTip(QHelpEvent *e);
     void showRefusal(const QString &text);
+    void showTrends();
 
 private:
     Q_DISABLE_COPY(Body)
@@ -161,4 +168,9 @@ private:
     QList<aNode *> recordValves;
     QString recordHeader;
     qsizetype recordColumnsFrom = -1;
+    // The record file whose last header is known to be this run's.
+
+    void setupTrends();
+    TrendModel *trendModel = nullptr;
+    TrendWindow *trendView = nullptr;
 };

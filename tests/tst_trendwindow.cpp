@@ -1,0 +1,158 @@
+#include "config/numbers.h"
+#include "mfc/amfc.h"
+#include "support/nodebus.h"
+#include "valves/avalve.h"
+#include "window/recordreader.h"
+#include "window/trendfeed.h"
+#include "window/trendmodel.h"
+#include "window/trendwindow.h"
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QTcpServer>
+#include <QtTest>
+
+namespace {
+
+const QDateTime fixedNow(QDate(2026, 12, 6), QTime(10, 0, 5, 250));
+
+QByteArray row(qint64 s, const QByteArray &fields)
+{
+    return QByteArray::number(s) + '\t' + fields + "\t# 26/12/06 10.00.00.00\n";
+}
+
+} // namespace
+
+class TestTrendWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void liveCurvesHoldWhatThePanelShowed_data();
+    void liveCurvesHoldWhatThePanelShowed();
+    void alarmShadingAndReadout();
+    void trendOnly_data();
+    void trendOnly();
+};
+
+void TestTrendWindow::liveCurvesHoldWhatThePanelShowed_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("curve"); // flow, set value, valve
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<double>("shown");
+
+    // The MFC is fed by a source of factor 1.42: the panel shows device values times 1.42.
+    QTest::newRow("flow, rounded as shown") << "Dev1.ch1>Kestrune @GetValue 8.7" << 0 << "Floating" << 12.4;
+    QTest::newRow("flow event") << "Dev1.ch1>Kestrune _ChangedValue 100" << 0 << "Floating" << 142.0;
+    QTest::newRow("set value") << "Dev1.ch1>Kestrune _ChangedSettingValue 14.26" << 1 << "NowSetPoint" << 20.2;
+    QTest::newRow("valve") << "Dev2>Kestrune @IsOn ch1 1" << 2 << QString() << 1.0;
+}
+
+void TestTrendWindow::liveCurvesHoldWhatThePanelShowed()
+{
+    QFETCH(QString, line);
+    QFETCH(int, curve);
+    QFETCH(QString, field);
+    QFETCH(double, shown);
+
+    NodeBus bus;
+    aNode source("1", 1, aNode::PlainNode, "N2", 1.42, "N2", {}, {}, 10, 10, 10, 10, nullptr);
+    aMFC mfc("3", 0, "N2", 1.0, "MFC1", "Dev1", "ch1", 100, 50, 20, 20, 0, 0, &bus.telso);
+    link(&mfc, &source);
+    aValve valve("1", 0, "N2", 1.0, "L1", "Dev2", "ch1", 0, 0, 5, 5, &bus.telso, QString());
+    TrendModel model;
+    TrendFeed feed(&model, {&valve, &mfc}, [] { return fixedNow; });
+    QVERIFY(bus.login());
+    QCOMPARE(model.count(), 3);
+    const TrendSeries &s = model.at(curve == 2 ? 0 : curve + 1);
+    const qsizetype before = s.times.size();
+
+    bus.settle({line});
+    QCOMPARE(s.times.size(), before + 1);
+    QCOMPARE(s.times.constLast(), fixedNow.toMSecsSinceEpoch());
+    QCOMPARE(s.values.constLast(), shown);
+    if (!field.isEmpty())
+        QCOMPARE(s.values.constLast(), toDecimal(mfc.findChild<QLineEdit *>(field)->text()));
+}
+
+void TestTrendWindow::alarmShadingAndReadout()
+{
+    TrendModel model;
+    model.addRecord("Rec.log", RecordReader().readText("#Time\tMFC1\tN2 L1\n" + row(1000, "5\t0") + row(1040, "6\t1") +
+                                                       row(1100, "6\t0")));
+    model.addAlarmInterval({"MFC1", 1020000, 1030000, AlarmInterval::Major});
+    model.openAlarm("link", AlarmInterval::Minor, 1060000);
+    model.closeAlarm("link", 1070000);
+    TrendWindow window(&model, nullptr);
+    window.resize(900, 600);
+    window.show();
+    window.setRange(1000000, 1100000);
+    QTRY_VERIFY(!window.isBusy());
+
+    auto *plot = window.findChild<TrendPlot *>("FlowPlot");
+    const QRectF area = plot->plotRect();
+    const QImage image = plot->grab().toImage();
+    const auto at = [&](qint64 ms) {
+        return image.pixelColor(int(area.left() + area.width() * double(ms - 1000000) / 100000.0), int(area.top()) + 4);
+    };
+    const QColor major = at(1025000), minor = at(1065000), clear = at(1050000);
+    QVERIFY2(major.red() > major.green() + 40 && major.red() > major.blue() + 40, qPrintable(major.name()));
+    QVERIFY2(minor.red() > minor.blue() + 40 && minor.green() > minor.blue() + 40, qPrintable(minor.name()));
+    QVERIFY2(qAbs(clear.red() - clear.blue()) < 20, qPrintable(clear.name()));
+
+    const QStringList before{"5", "closed"}, after{"6", "open"}, past{"-", "-"};
+    for (const auto &[ms, expected] : {std::pair{1039999LL, before}, {1040000LL, after}, {1200000LL, past}}) {
+        window.setCursorTime(ms);
+        QCOMPARE((QStringList{window.readout(0), window.readout(1)}), expected);
+    }
+}
+
+void TestTrendWindow::trendOnly_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("a record file") << QStringList{"Rec-20261206.log"} << 0;
+    QTest::newRow("and one that is missing") << QStringList{"Rec-20261206.log", "Rec-20261207.log"} << 1;
+}
+
+void TestTrendWindow::trendOnly()
+{
+    QFETCH(QStringList, files);
+    QFETCH(int, status);
+
+    // Were it to start the panel, this configuration would take it to the
+    // server here and have it write "Rec-<today>.log" and "log.log".
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    QTemporaryDir dir;
+    const auto write = [&dir](const QString &name, const QByteArray &text) {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    };
+    QVERIFY(write("plant.cfg", "NAME_ON_TELSO Rec\nTELSO_IP 127.0.0.1\nTELSO_PORT " +
+                                   QByteArray::number(server.serverPort()) + "\nVALVE 1 0 N2 1 L1 Dev ch1\n"));
+    QVERIFY(write("Rec-20261206.log", "#Time\tMFC1\tN2 L1\n" + row(1000, "5\t0") + row(1040, "6\t1")));
+
+    QProcess panel;
+    panel.setWorkingDirectory(dir.path());
+    panel.start(QDir(qEnvironmentVariable("KESTRUNE_BIN_DIR")).filePath("kestrune"),
+                QStringList{"--trend"} + files +
+                    QStringList{"--png", "out.png", "--csv", "out.csv", "-c", "plant.cfg", "-e"});
+    QVERIFY(panel.waitForFinished(60000));
+    QCOMPARE(panel.exitCode(), status);
+    if (status != 0)
+        QVERIFY(panel.readAllStandardError().contains("Rec-20261207.log"));
+
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+             (QStringList{"Rec-20261206.log", "out.csv", "out.png", "plant.cfg"}));
+    QVERIFY(!QImage(dir.filePath("out.png")).isNull());
+    QFile csv(dir.filePath("out.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readLine(), QByteArray("Time,MFC1,N2 L1\n"));
+    QVERIFY(!server.waitForNewConnection(0));
+}
+
+QTEST_MAIN(TestTrendWindow)
+#include "tst_trendwindow.moc"

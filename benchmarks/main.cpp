@@ -74,8 +74,7 @@ int main(int argc, char **argv)
         baseline = Measurements::baseline();
         // Each figure for every build in turn, so that the load of the
         // moment weighs on all of them alike.
-        const auto each = [&](const QString &what,
-                              const std::function<void(PanelFigures &, Measurements &)> &measure) {
+        const auto each = [&](const QString &what, const std::function<void(PanelFigures &, Measurements &)> &measure) {
             for (PanelFigures &panel : panels) {
                 out << what << ", " << panel.name << " ..." << Qt::endl;
                 Measurements m(panel.binary);

@@ -196,15 +196,17 @@ QString targetsText(const BaselineFigures &baseline, const QList<PanelFigures> &
     }
     if (ok(p1000) && baseline.p50Ms > 0) {
         const double times = p1000->p50Ms / baseline.p50Ms;
-        out += target(QStringLiteral("p50 latency at 1,000 nodes within 2x the bare client's: %1x").arg(number(times, 2)),
-                      times <= 2);
+        out +=
+            target(QStringLiteral("p50 latency at 1,000 nodes within 2x the bare client's: %1x").arg(number(times, 2)),
+                   times <= 2);
     }
     if (ok(p100))
         out += target(QStringLiteral("100 nodes p99 under 1 ms with background: %1 ms").arg(number(p100->p99Ms, 3)),
                       p100->p99Ms < 1);
     if (ok(p1000)) {
-        out += target(QStringLiteral("1,000 nodes synchronised within 300 ms: %1 ms").arg(number(p1000->startupMedianMs, 0)),
-                      p1000->startupMedianMs <= 300);
+        out += target(
+            QStringLiteral("1,000 nodes synchronised within 300 ms: %1 ms").arg(number(p1000->startupMedianMs, 0)),
+            p1000->startupMedianMs <= 300);
         const PlantFigures *was = before ? plantOf(before->plants, 1000) : nullptr;
         const double limit = ok(was) ? was->residentMB : 94.7;
         out += target(QStringLiteral("1,000 nodes resident no higher than %1 MB: %2 MB")
@@ -223,8 +225,9 @@ QString targetsText(const BaselineFigures &baseline, const QList<PanelFigures> &
                       d.startupMedianMs < 1000 && d.pauseMedianMs < 50);
     const CheckFigures &c = now.check;
     if (c.error.isEmpty() && !c.runsMs.isEmpty())
-        out += target(QStringLiteral("-check of %1 valves under 0.5 s: %2 ms").arg(c.plant.valves).arg(number(c.medianMs, 0)),
-                      c.medianMs < 500);
+        out += target(
+            QStringLiteral("-check of %1 valves under 0.5 s: %2 ms").arg(c.plant.valves).arg(number(c.medianMs, 0)),
+            c.medianMs < 500);
     for (const PlantFigures &p : now.plants) {
         if (p.error.isEmpty())
             out += target(QStringLiteral("%1 nodes at least 5,000 recorded _ChangedValue/s: %2/s")
@@ -249,24 +252,24 @@ QJsonObject plantJson(const BaselineFigures &baseline, const QList<PlantFigures>
     QJsonArray runs;
     for (double ms : p.startupMs)
         runs << ms;
-    QJsonObject o{{"nodes", p.plant.nodes},
-                  {"valves", p.plant.valves},
-                  {"mfcs", p.plant.mfcs},
-                  {"junctions", p.plant.junctions},
-                  {"startupRunsMs", runs},
-                  {"startupMedianMs", p.startupMedianMs},
-                  {"residentMB", p.residentMB},
-                  {"requests", p.requests},
-                  {"requestsPerSecond", p.requestsPerSecond},
-                  {"ratioToBaseline",
-                   baseline.requestsPerSecond > 0 ? p.requestsPerSecond / baseline.requestsPerSecond : 0.0},
-                  {"microsecondsPerRequest", p.microsPerRequest},
-                  {"latencyProbes", p.probes},
-                  {"p50Ms", p.p50Ms},
-                  {"p99Ms", p.p99Ms},
-                  {"flowReports", p.events},
-                  {"recordRowsWritten", p.rowsWritten},
-                  {"recordedChangedValuePerSecond", p.recordsPerSecond}};
+    QJsonObject o{
+        {"nodes", p.plant.nodes},
+        {"valves", p.plant.valves},
+        {"mfcs", p.plant.mfcs},
+        {"junctions", p.plant.junctions},
+        {"startupRunsMs", runs},
+        {"startupMedianMs", p.startupMedianMs},
+        {"residentMB", p.residentMB},
+        {"requests", p.requests},
+        {"requestsPerSecond", p.requestsPerSecond},
+        {"ratioToBaseline", baseline.requestsPerSecond > 0 ? p.requestsPerSecond / baseline.requestsPerSecond : 0.0},
+        {"microsecondsPerRequest", p.microsPerRequest},
+        {"latencyProbes", p.probes},
+        {"p50Ms", p.p50Ms},
+        {"p99Ms", p.p99Ms},
+        {"flowReports", p.events},
+        {"recordRowsWritten", p.rowsWritten},
+        {"recordedChangedValuePerSecond", p.recordsPerSecond}};
     if (i > 0)
         o.insert("costGrowthOverNodeGrowth", growth(plants.at(i - 1), p));
     if (!p.error.isEmpty())
@@ -328,11 +331,8 @@ QJsonObject toJson(const MachineInfo &machine, const BaselineFigures &baseline, 
                           {"medianMs", panel.check.medianMs}};
         if (!panel.check.error.isEmpty())
             check.insert("error", panel.check.error);
-        builds << QJsonObject{{"name", panel.name},
-                              {"binary", panel.binary},
-                              {"plants", list},
-                              {"diamond", diamond},
-                              {"check", check}};
+        builds << QJsonObject{
+            {"name", panel.name}, {"binary", panel.binary}, {"plants", list}, {"diamond", diamond}, {"check", check}};
     }
     return QJsonObject{{"machine", m},
                        {"backgroundLinesPerSecond", Measurements::backgroundRate},

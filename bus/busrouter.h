@@ -52,7 +52,10 @@ private:
         {
             return kind == o.kind && sender == o.sender && channel == o.channel;
         }
-        friend size_t qHash(const DeviceKey &k, size_t seed = 0) { return qHashMulti(seed, k.kind, k.sender, k.channel); }
+        friend size_t qHash(const DeviceKey &k, size_t seed = 0)
+        {
+            return qHashMulti(seed, k.kind, k.sender, k.channel);
+        }
     };
     struct Registration
     {

@@ -652,6 +652,7 @@ void Telso::sendEvent(const QString &sub, const QString &text)
 {
     const QStringView dot = sub.isEmpty() ? QStringView() : QStringView(u".");
     if (isLoggedIn())
-        qDebug().noquote() << QStringLiteral("sending event ") + oneLine(joined({name, dot, sub, u">System _Ev", text}));
+        qDebug().noquote() << QStringLiteral("sending event ") +
+                                  oneLine(joined({name, dot, sub, u">System _Ev", text}));
     writeLine({name, dot, sub, u">System _Ev", text});
 }

@@ -150,7 +150,7 @@ private:
     void checkBacklog();
     void settleWaiters();
 
-    QByteArray pending;       // received bytes; lines before pendingAt are taken
+    QByteArray pending; // received bytes; lines before pendingAt are taken
     qsizetype pendingAt = 0;
     bool skipping = false; // inside an overlong line, dropping up to its line feed
 

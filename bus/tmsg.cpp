@@ -92,14 +92,13 @@ int TMsg::parse(QString &&text)
         kind = Request;
 
     const qsizetype b2 = line.indexOf(QLatin1Char(' '), b1 + 1);
-    if (b2 < 0) {
-        cmd = line.mid(b1 + 1);
-        code = commandCode(cmd);
+    const QStringView word = QStringView(line).mid(b1 + 1, b2 < 0 ? -1 : b2 - b1 - 1);
+    code = commandCode(word);
+    // A known word is shared, not copied.
+    cmd = code == CmdUnknown ? word.toString() : commandWord(code);
+    if (b2 < 0)
         return kind;
-    }
 
-    cmd = line.mid(b1 + 1, b2 - b1 - 1);
-    code = commandCode(cmd);
     // The line is simplified: what follows a blank is too, and its only
     // whitespace is single blanks.
     params = line.mid(b2 + 1);

@@ -56,10 +56,6 @@
         <translation>未接続のため、何も送信されませんでした</translation>
     </message>
     <message>
-        <source>Disconnected</source>
-        <translation>未接続</translation>
-    </message>
-    <message>
         <source>Login to %1 failed: %2; next attempt at %3</source>
         <translation>%1 へのログインに失敗しました: %2。次の再接続は %3 です</translation>
     </message>
@@ -97,6 +93,10 @@
     <message>
         <source>Frame</source>
         <translation>状態描画</translation>
+    </message>
+    <message>
+        <source>Disconnected</source>
+        <translation>未接続</translation>
     </message>
 </context>
 <context>

@@ -11,6 +11,19 @@
 
 #include <cstdio>
 
+// The check builds nothing and shows nothing: no display is needed.
+static int runCheck(int argc, char **argv, const QStringList &args, bool desktop)
+{
+    QCoreApplication app(argc, argv);
+    warnUnusedArguments(args);
+    // Relative names mean what they mean to the panel; nothing is created.
+    if (desktop)
+        enterStateFolder(false);
+    config.readArgs(argc, argv);
+    config.readFile(chooseConfigPath(config, defaultConfigPath()));
+    return printPlantCheck(config);
+}
+
 int main(int argc, char **argv)
 {
     // Answered before any application object exists: no display is needed
@@ -30,17 +43,8 @@ int main(int argc, char **argv)
     if (trendViewerWanted(argc, argv))
         return runTrendViewer(argc, argv);
 
-    if (checkWanted(argc, argv)) {
-        // The check builds nothing and shows nothing: no display is needed.
-        QCoreApplication app(argc, argv);
-        warnUnusedArguments(args);
-        // Relative names mean what they mean to the panel; nothing is created.
-        if (desktop)
-            enterStateFolder(false);
-        config.readArgs(argc, argv);
-        config.readFile(chooseConfigPath(config, defaultConfigPath()));
-        return printPlantCheck(config);
-    }
+    if (checkWanted(argc, argv))
+        return runCheck(argc, argv, args, desktop);
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));

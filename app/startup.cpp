@@ -2,7 +2,7 @@
 
 #include "app/commandline.h"
 #include "config/config.h"
-#include "window/plantcheck.h"
+#include "plant/plantcheck.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -30,12 +30,7 @@ bool needsSimplifying(QStringView text)
 
 } // namespace
 
-int TMsg::parse(const QString &text)
-{
-    return parse(QString(text));
-}
-
-int TMsg::parse(QString &&text)
+void TMsg::clear()
 {
     from.clear();
     fromName.clear();
@@ -46,7 +41,16 @@ int TMsg::parse(QString &&text)
     cmd.clear();
     params.clear();
     paramList.clear();
+}
 
+int TMsg::parse(const QString &text)
+{
+    return parse(QString(text));
+}
+
+int TMsg::parse(QString &&text)
+{
+    clear();
     const QString line = needsSimplifying(text) ? std::move(text).simplified() : std::move(text);
     const qsizetype g = line.indexOf(QLatin1Char('>'));
     const qsizetype b1 = line.indexOf(QLatin1Char(' '));
@@ -81,7 +85,11 @@ int TMsg::parse(QString &&text)
     } else {
         toName = to;
     }
+    return takeCommand(line, b1);
+}
 
+int TMsg::takeCommand(const QString &line, qsizetype b1)
+{
     // A simplified line never ends in a blank, so a character follows b1.
     const QChar first = line.at(b1 + 1);
     if (first == QLatin1Char('_'))

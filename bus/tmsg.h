@@ -25,6 +25,11 @@ public:
     QStringList paramList;
     int kind = Unparsed;
     int code = 14;
+
+private:
+    void clear();
+    // The command word and parameters after the destination, which ends at b1.
+    int takeCommand(const QString &line, qsizetype b1);
 };
 
 Q_DECLARE_METATYPE(TMsg)

@@ -10,11 +10,6 @@ double ratio(double num, double den)
 
 } // namespace
 
-ChCoord::ChCoord(QObject *parent)
-    : QObject(parent)
-{
-}
-
 void ChCoord::setDisp(double x0, double y0, double x1, double y1)
 {
     dispX0 = x0;

@@ -1,16 +1,10 @@
 #pragma once
 
-#include <QObject>
-
 // Maps diagram units (origin bottom left, y upwards) onto widget pixels
 // (origin top left, y downwards) and back.
-class ChCoord : public QObject
+class ChCoord
 {
-    Q_OBJECT
-
 public:
-    explicit ChCoord(QObject *parent = nullptr);
-
     void setDisp(double x0, double y0, double x1, double y1);
     void setReal(double x0, double y0, double x1, double y1);
 
@@ -22,7 +16,6 @@ public:
     double toRealY(double py) const;
 
 private:
-    Q_DISABLE_COPY(ChCoord)
     double dispX0 = 0.0;
     double dispY0 = 0.0;
     double dispX1 = 0.0;

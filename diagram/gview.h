@@ -1,48 +1,66 @@
 #pragma once
 
+#include "diagram/chcoord.h"
+#include "diagram/nodedecoration.h"
 #include "ui_gview.h"
 
 #include <QFrame>
-#include <QHelpEvent>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QWheelEvent>
+#include <QList>
 
+#include <functional>
 
-// The diagram widget: it paints nothing itself and hands its painter and
-// mouse events to whoever draws the plant.
+class aNode;
+
+// The gas-line diagram: every node as a figure at its configured place,
+// pipes between them, colours by state. It paints itself from the node
+// list, follows the link's state ("live") and toggles a valve on a double
+// click.
 class GView : public QFrame, private Ui_GView
 {
     Q_OBJECT
 
 public:
-    explicit GView(QWidget *parent = nullptr);
+    using Decorator = std::function<NodeDecoration(const aNode *)>;
 
+    explicit GView(QWidget *parent = nullptr);
+    ~GView() override;
+
+    // The nodes in drawing order.
+    void setNodes(const QList<aNode *> &nodes);
+    // Diagram units across and up; a size that is not positive is 100.
+    void setDiagramSize(int width, int height);
+    // Not live: the states drawn may no longer be the plant's; they are
+    // muted and the diagram says "Disconnected".
+    void setLive(bool live);
+    bool isLive() const { return live; }
+    // Asked for every node at each paint, the latest first; the first
+    // decoration with a colour is drawn. A device's mark is always asked last.
+    void addDecorator(const Decorator &decorator);
+
+    // Draws the whole diagram at the widget's size.
+    void paint(QPainter *painter);
+    // Nodes whose figure holds the pixel, by the mapping of the last paint.
+    QList<aNode *> nodesAt(const QPointF &pixel) const;
+
+    QSize sizeHint() const override;
     // Small enough for a 1080-line screen at twice the scale, large enough
     // that the plant stays in sight.
     QSize minimumSizeHint() const override { return QSize(120, 80); }
 
-signals:
-    void draw(QPainter *painter);
-    void mouseMoved(QMouseEvent *event);
-    void mousePressed(QMouseEvent *event);
-    void mouseReleased(QMouseEvent *event);
-    void mouseDoubleClicked(QMouseEvent *event);
-    void wheelMoved(QWheelEvent *event);
-    // A tooltip is asked for at the event's position; unanswered, none shows.
-    void toolTipAsked(QHelpEvent *event);
-
-protected slots:
-    void paintEvent(QPaintEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
-    void wheelEvent(QWheelEvent *event) override;
-
 protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     bool event(QEvent *event) override;
 
 private:
     Q_DISABLE_COPY(GView)
+
+    NodeDecoration decorationOf(const aNode *node) const;
+
+    QList<aNode *> nodes;
+    QList<Decorator> decorators;
+    ChCoord coord;
+    int dispWidth = 100;
+    int dispHeight = 100;
+    bool live = true;
 };

@@ -27,7 +27,7 @@ void writeFile(const QString &name, const char *data, qsizetype size)
 void paint(Body &body, QImage &image)
 {
     QPainter painter(&image);
-    body.draw(&painter);
+    body.diagram()->paint(&painter);
 }
 
 // Requests every node with a bus name would get, to the first bus name.

@@ -39,6 +39,7 @@ aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double 
     : aNode(nodeName, panelColumn, MFC, gas, cf, label, hwNode, channel, x, y, w, h, telso)
 {
     setupUi(this);
+    watchDevice();
 
     this->minFlowA = finiteOrZero(minFlowA);
     this->minFlowB = finiteOrZero(minFlowB);
@@ -98,6 +99,39 @@ QString aMFC::statusText() const
     return QStringLiteral("M[%1,%2,%3]").arg(label, shortest(mfcSV), shortest(mfcPV));
 }
 
+bool aMFC::takeRouteFlow(const QString &flowText, double &kept)
+{
+    kept = setSetPointText(flowText);
+    return true;
+}
+
+void aMFC::scaleMixture(GasMixture &shares) const
+{
+    double total = 0.0;
+    for (const GasShare &share : std::as_const(shares))
+        total += share.amount;
+    if (total > 0) {
+        for (GasShare &share : shares)
+            share.amount = share.amount / total * shownValue;
+    }
+}
+
+void aMFC::takePurge(double magnification)
+{
+    setPurge(magnification);
+    updateSetPoint();
+}
+
+void aMFC::stop()
+{
+    setSetPointText(QStringLiteral("0"));
+}
+
+QString aMFC::recordText() const
+{
+    return shownText;
+}
+
 QString aMFC::deviceText() const
 {
     return deviceAddress();
@@ -125,15 +159,16 @@ double aMFC::mfcToDisp()
 {
     // Mean conversion factor of the gases flowing in, relative to our own.
     // Each term is divided first so that large factors cannot overflow the sum.
+    FlowMemo memo;
     int flowing = 0;
     for (aNode *child : std::as_const(children))
-        if (child->isFlowing())
+        if (child->isFlowing(memo))
             ++flowing;
     if (flowing == 0)
         return 1.0;
     double mean = 0.0;
     for (aNode *child : std::as_const(children))
-        if (child->isFlowing())
+        if (child->isFlowing(memo))
             mean += finiteOrZero(child->cf) / flowing;
     const double own = finiteOrZero(cf);
     if (mean == 0.0 || own == 0.0)
@@ -152,27 +187,9 @@ double aMFC::dispToMfc()
     return std::isfinite(factor) ? factor : 1.0;
 }
 
-double aMFC::setSetPointText(const QString &text)
-{
-    NewSetPoint->setText(text);
-    updateSetPoint();
-    return toDecimal(NewSetPoint->text());
-}
-
 double aMFC::shownFlow() const
 {
     return shownValue;
-}
-
-void aMFC::setPurge(double v)
-{
-    purge = finiteOrZero(v);
-    Purge->setText(QString::number(purge, 'g', 6));
-}
-
-QWidget *aMFC::infoFrame() const
-{
-    return InfoFrame;
 }
 
 void aMFC::setCheckHoldInterval(int msec)
@@ -183,11 +200,6 @@ void aMFC::setCheckHoldInterval(int msec)
 int aMFC::checkHoldInterval() const
 {
     return checkTimer->interval();
-}
-
-QString aMFC::displayText(double v)
-{
-    return QStringLiteral("%1").arg(v, 5, 'f', 1);
 }
 
 int aMFC::roundHalfAway(double v)
@@ -220,24 +232,6 @@ void aMFC::updateSetPoint()
         commandedSV = double(v);
         watch->commandSent(command);
     }
-}
-
-void aMFC::setClicked()
-{
-    // A mistyped set point ("5O") would otherwise go out as 0: it stays in
-    // the field, marked, and nothing is sent.
-    if (!isDecimal(NewSetPoint->text())) {
-        restyle(NewSetPoint, QStringLiteral("background-color: rgb(255, 200, 200);"));
-        emit setPointRefused(tr("%1: \"%2\" is not a number; nothing was sent").arg(label, NewSetPoint->text()));
-        return;
-    }
-    // Without the server the set point would not reach the device: nothing
-    // changes, and the operator is told.
-    if (linkDown()) {
-        emit commandNotSent();
-        return;
-    }
-    updateSetPoint();
 }
 
 void aMFC::AskGetMinFlow(const TMsg &)
@@ -329,20 +323,6 @@ void aMFC::noticedNewSettingValue(const TMsg &msg)
     }
 }
 
-void aMFC::changeStatDisp()
-{
-    const int state = stat ? 0 : 1;
-    const bool marked = mark() != DeviceWatch::NoMark;
-    OCStat->setText(style.panelText(state, marked));
-    restyle(OCStat, style.panelStyle(state, marked, linkDown()));
-    OCStat->setToolTip(lookToolTip());
-}
-
-void aMFC::refreshLook()
-{
-    changeStatDisp();
-}
-
 void aMFC::newSettingValue(const TMsg &msg)
 {
     if (!msg.paramList.isEmpty())
@@ -360,26 +340,6 @@ void aMFC::newFromStat()
     // The gases flowing in changed, and with them the conversion factor.
     if (settingSV > 0)
         updateSetPoint();
-}
-
-void aMFC::showInfo()
-{
-    QString gases;
-    for (aNode *child : std::as_const(children))
-        if (child->isFlowing())
-            gases += QStringLiteral(" %1(%2)").arg(shortest(child->cf), child->label);
-    const QStringList lines = {
-        tr("Setting SV = %1, MFC_SV = %2, MFC_PV = %3").arg(shortest(settingSV), shortest(mfcSV), shortest(mfcPV)),
-        tr("MFC to Disp Factor = %1, Disp to MFC Factor = %2").arg(shortest(mfcToDisp()), shortest(dispToMfc())),
-        tr("My Cf = %1, Cf of Gases =").arg(shortest(cf)) + gases,
-    };
-    infoBox->setText(lines.join(QLatin1Char('\n')));
-    infoBox->show();
-}
-
-void aMFC::newPurge()
-{
-    setPurge(toDecimal(Purge->text()));
 }
 
 void aMFC::setFloating(double val)

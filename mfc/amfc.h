@@ -2,7 +2,7 @@
 
 #include "nodes/anode.h"
 #include "ui_mfcc.h"
-#include "valves/style.h"
+#include "nodes/style.h"
 
 class QMessageBox;
 class QTimer;
@@ -28,6 +28,12 @@ public:
     QString statusText() const override;
     QString deviceText() const override;
     void takeReport(const TMsg &msg) override;
+    bool takeRouteFlow(const QString &flowText, double &kept) override;
+    void scaleMixture(GasMixture &shares) const override;
+    void takePurge(double magnification) override;
+    void stop() override;
+    QString recordText() const override;
+    bool labelShown() const override;
 
     // "hwNode" or "hwNode.channel": the device's address on the bus.
     QString deviceAddress() const;

@@ -3,8 +3,8 @@
 #include "bus/commandtable.h"
 #include "bus/telso.h"
 #include "config/numbers.h"
+#include "config/writelog.h"
 #include "nodes/ticktimer.h"
-#include "window/writelog.h"
 
 #include <QDebug>
 
@@ -40,24 +40,28 @@ aNode::aNode(const QString &nodeName, int panelColumn, int nodeKind, const QStri
     connect(closeTimer, &QTimer::timeout, this, &aNode::timeToClose);
     connect(openTimer, &TickTimer::tick, this, &aNode::timeToOpenTick);
     connect(closeTimer, &TickTimer::tick, this, &aNode::timeToCloseTick);
-    if (telso)
+    if (telso) {
         connect(telso, &Telso::ready, this, &aNode::connected);
-    if (telso && nodeKind != PlainNode && !hwNode.isEmpty()) {
-        watch = new DeviceWatch(this);
-        connect(watch, &DeviceWatch::markChanged, this, [this] {
-            refreshLook();
-            emit markChanged();
-        });
-        connect(watch, &DeviceWatch::commandSettled, this, &aNode::confirmationSettled);
-    }
-    if (telso)
         connect(telso, &Telso::linkChanged, this, &aNode::linkChanged);
+    }
 }
 
 aNode::~aNode()
 {
     if (routedBy)
         routedBy->router().remove(this);
+}
+
+void aNode::watchDevice()
+{
+    if (!telso || hwNode.isEmpty() || watch)
+        return;
+    watch = new DeviceWatch(this);
+    connect(watch, &DeviceWatch::markChanged, this, [this] {
+        refreshLook();
+        emit markChanged();
+    });
+    connect(watch, &DeviceWatch::commandSettled, this, &aNode::confirmationSettled);
 }
 
 QString aNode::typeName() const
@@ -67,15 +71,27 @@ QString aNode::typeName() const
 
 bool aNode::isFlowing()
 {
-    if (!isOn())
-        return false;
-    if (children.isEmpty())
-        return true;
-    for (aNode *child : std::as_const(children)) {
-        if (child->isFlowing())
-            return true;
+    FlowMemo memo;
+    return isFlowing(memo);
+}
+
+bool aNode::isFlowing(FlowMemo &memo)
+{
+    const auto known = memo.flowing.constFind(this);
+    if (known != memo.flowing.constEnd())
+        return *known;
+    bool flowing = false;
+    if (isOn()) {
+        flowing = children.isEmpty();
+        for (aNode *child : std::as_const(children)) {
+            if (child->isFlowing(memo)) {
+                flowing = true;
+                break;
+            }
+        }
     }
-    return false;
+    memo.flowing.insert(this, flowing);
+    return flowing;
 }
 
 bool aNode::isOn() const
@@ -84,6 +100,27 @@ bool aNode::isOn() const
 }
 
 void aNode::doubleClickAction() {}
+
+bool aNode::takeRouteFlow(const QString &, double &)
+{
+    return false;
+}
+
+void aNode::scaleMixture(GasMixture &) const {}
+
+void aNode::takePurge(double) {}
+
+void aNode::stop() {}
+
+QString aNode::recordText() const
+{
+    return QString();
+}
+
+bool aNode::labelShown() const
+{
+    return true;
+}
 
 bool aNode::linkDown() const
 {

@@ -3,11 +3,13 @@
 #include "bus/busreceiver.h"
 #include "bus/busrouter.h"
 #include "bus/tmsg.h"
+#include "nodes/condterm.h"
 #include "nodes/devicewatch.h"
 #include "nodes/gasshare.h"
-#include "valves/condterm.h"
+#include "plant/plantnode.h"
 
 #include <QFrame>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QStringList>
@@ -15,6 +17,15 @@
 class RemoteAccess;
 class Telso;
 class TickTimer;
+class aNode;
+
+// The states worked out during one look at the plant (a repaint, a request):
+// a node fed through many paths is asked once, not once per path.
+struct FlowMemo
+{
+    QHash<const aNode *, bool> flowing;
+    QHash<const aNode *, GasMixture> mixture;
+};
 
 // A point of a gas line: a plain junction, and the base of valves and MFCs.
 // children feed the node (upstream, towards the sources), parents are fed by
@@ -24,15 +35,17 @@ class aNode : public QFrame, public BusReceiver
     Q_OBJECT
 
 public:
-    enum Kind { PlainNode = 0, Valve = 1, MFC = 2 };
+    enum Kind { PlainNode = PlantNode::Plain, Valve = PlantNode::Valve, MFC = PlantNode::Mfc };
 
-    aNode(const QString &nodeName, int panelColumn, int nodeKind, const QString &gas, double cf,
-          const QString &label, const QString &hwNode, const QString &channel, int x, int y, int w, int h,
-          Telso *telso);
+    aNode(const QString &nodeName, int panelColumn, int nodeKind, const QString &gas, double cf, const QString &label,
+          const QString &hwNode, const QString &channel, int x, int y, int w, int h, Telso *telso);
     ~aNode() override;
 
     virtual QString typeName() const;
-    virtual bool isFlowing();
+    // Whether gas reaches the node: it is on, and so is every node on some
+    // path from it up to a source.
+    bool isFlowing();
+    bool isFlowing(FlowMemo &memo);
     virtual bool isOn() const;
     virtual void doubleClickAction();
     virtual QString statusText() const;
@@ -44,6 +57,21 @@ public:
     // logged in; reports from the node's device (valves and MFCs).
     void takeRequest(const TMsg &msg) override;
     void takeReport(const TMsg &msg) override;
+    // What the walks over the plant ask of each kind of node; a plain
+    // junction does nothing. A route of "SetNewGas" passes flowText: a valve
+    // opens (closes for 0), an MFC takes it as its set point and returns true
+    // with the set point it kept in kept.
+    virtual bool takeRouteFlow(const QString &flowText, double &kept);
+    // Turns the shares of the gases flowing in into flows (an MFC, by what
+    // it measures).
+    virtual void scaleMixture(GasMixture &shares) const;
+    virtual void takePurge(double magnification);
+    // Stop All: a valve closes, an MFC is set to 0.
+    virtual void stop();
+    // The value of the node's column in the record file.
+    virtual QString recordText() const;
+    // Whether the diagram writes the node's label (a placeholder MFC has none).
+    virtual bool labelShown() const;
 
     void addChild(aNode *child);
     void addParent(aNode *parent);
@@ -65,8 +93,10 @@ public:
     static bool findGasPath(const QString &gas, aNode *n, QList<aNode *> &route);
     static bool applyGasRoute(const QList<aNode *> &route, const QString &flowText, double &applied);
     static GasMixture gasShares(aNode *n);
+    static GasMixture gasShares(aNode *n, FlowMemo &memo);
     static GasMixture mergeGasShares(const GasMixture &shares);
     QString nowGasText();
+    QString nowGasText(FlowMemo &memo);
     static void setPurgeTree(aNode *n, double magnification);
 
     // True when the node has a bus client that is not logged in, or whose
@@ -130,6 +160,8 @@ signals:
     void confirmationSettled(bool confirmed);
 
 protected:
+    // Valves and MFCs with a hardware node have their device watched.
+    void watchDevice();
     // Shows state, mark and link on the node's own panel.
     virtual void refreshLook();
     // The state as the device reports it, for the mark's text.

@@ -3,9 +3,9 @@
 #include "config/numbers.h"
 
 #include "bus/telso.h"
-#include "mfc/amfc.h"
-#include "nodes/remoteaccess.h"
-#include "valves/avalve.h"
+#include "bus/remoteaccess.h"
+
+#include <QSet>
 
 // Requests that name one of our bus names are ours; the others are for
 // another node that received the same broadcast.
@@ -25,7 +25,9 @@ bool aNode::mayChange(const TMsg &msg)
     return false;
 }
 
-bool aNode::findGasPath(const QString &gas, aNode *n, QList<aNode *> &route)
+// deadEnds: nodes already searched without finding the gas; a node fed
+// through many paths is searched once.
+static bool findGasPath(const QString &gas, aNode *n, QList<aNode *> &route, QSet<const aNode *> &deadEnds)
 {
     if (n->children.isEmpty()) {
         if (n->gas != gas)
@@ -33,32 +35,33 @@ bool aNode::findGasPath(const QString &gas, aNode *n, QList<aNode *> &route)
         route.append(n);
         return true;
     }
+    if (deadEnds.contains(n))
+        return false;
     route.append(n);
     for (aNode *child : std::as_const(n->children)) {
-        if (findGasPath(gas, child, route))
+        if (findGasPath(gas, child, route, deadEnds))
             return true;
     }
     route.removeLast();
+    deadEnds.insert(n);
     return false;
+}
+
+bool aNode::findGasPath(const QString &gas, aNode *n, QList<aNode *> &route)
+{
+    QSet<const aNode *> deadEnds;
+    return ::findGasPath(gas, n, route, deadEnds);
 }
 
 bool aNode::applyGasRoute(const QList<aNode *> &route, const QString &flowText, double &applied)
 {
-    const double requested = toDecimal(flowText);
-    applied = requested;
+    applied = toDecimal(flowText);
     bool limited = false;
     for (aNode *n : route) {
-        if (n->nodeKind == Valve) {
-            if (auto *valve = qobject_cast<aValve *>(n))
-                valve->vOpen(requested != 0);
-        } else if (n->nodeKind == MFC) {
-            if (auto *mfc = qobject_cast<aMFC *>(n)) {
-                const double kept = mfc->setSetPointText(flowText);
-                if (applied > kept) {
-                    applied = kept;
-                    limited = true;
-                }
-            }
+        double kept = 0.0;
+        if (n->takeRouteFlow(flowText, kept) && applied > kept) {
+            applied = kept;
+            limited = true;
         }
     }
     return limited;
@@ -66,6 +69,15 @@ bool aNode::applyGasRoute(const QList<aNode *> &route, const QString &flowText, 
 
 GasMixture aNode::gasShares(aNode *n)
 {
+    FlowMemo memo;
+    return gasShares(n, memo);
+}
+
+GasMixture aNode::gasShares(aNode *n, FlowMemo &memo)
+{
+    const auto known = memo.mixture.constFind(n);
+    if (known != memo.mixture.constEnd())
+        return *known;
     GasMixture result;
     if (n->children.isEmpty()) {
         // A source is reported as it is, one entry per configured gas.
@@ -76,25 +88,14 @@ GasMixture aNode::gasShares(aNode *n)
             share.gas = g;
             result.append(share);
         }
-        return result;
+    } else {
+        for (aNode *child : std::as_const(n->children))
+            result += gasShares(child, memo);
+        n->scaleMixture(result);
+        result = mergeGasShares(result);
     }
-    for (aNode *child : std::as_const(n->children))
-        result += gasShares(child);
-
-    // An MFC turns the proportions into flows, by what it measures.
-    if (n->nodeKind == MFC && !result.isEmpty()) {
-        if (auto *mfc = qobject_cast<aMFC *>(n)) {
-            double total = 0.0;
-            for (const GasShare &share : std::as_const(result))
-                total += share.amount;
-            if (total > 0) {
-                const double flow = mfc->shownFlow();
-                for (GasShare &share : result)
-                    share.amount = share.amount / total * flow;
-            }
-        }
-    }
-    return mergeGasShares(result);
+    memo.mixture.insert(n, result);
+    return result;
 }
 
 GasMixture aNode::mergeGasShares(const GasMixture &shares)
@@ -119,8 +120,14 @@ GasMixture aNode::mergeGasShares(const GasMixture &shares)
 
 QString aNode::nowGasText()
 {
+    FlowMemo memo;
+    return nowGasText(memo);
+}
+
+QString aNode::nowGasText(FlowMemo &memo)
+{
     QStringList pieces;
-    const GasMixture shares = gasShares(this);
+    const GasMixture shares = gasShares(this, memo);
     for (const GasShare &share : shares)
         pieces.append(QStringLiteral("%1 %2").arg(shortest(share.amount), share.gas));
     return pieces.join(QLatin1Char(' '));
@@ -128,12 +135,7 @@ QString aNode::nowGasText()
 
 void aNode::setPurgeTree(aNode *n, double magnification)
 {
-    if (n->nodeKind == MFC) {
-        if (auto *mfc = qobject_cast<aMFC *>(n)) {
-            mfc->setPurge(magnification);
-            mfc->updateSetPoint();
-        }
-    }
+    n->takePurge(magnification);
     for (aNode *child : std::as_const(n->children))
         setPurgeTree(child, magnification);
 }

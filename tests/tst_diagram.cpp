@@ -58,6 +58,7 @@ private slots:
     void hiddenInfoFrameDrawsNoLabel();
     void doubleClick_data();
     void doubleClick();
+    void diamond();
 };
 
 void TestDiagram::mapping_data()
@@ -143,7 +144,7 @@ void TestDiagram::emptyWidgetPaintsNothing()
     QImage img(20, 20, QImage::Format_RGB32);
     img.fill(Qt::white);
     QPainter p(&img);
-    panel.body->draw(&p);
+    panel.body->diagram()->paint(&p);
     p.end();
     QCOMPARE(img.pixelColor(10, 10), QColor(Qt::white));
 }
@@ -179,6 +180,27 @@ void TestDiagram::doubleClick()
     QVERIFY(!panel.valve()->isOn());
     QTest::mouseDClick(panel.body->diagram(), Qt::LeftButton, Qt::NoModifier, at);
     QCOMPARE(panel.valve()->isOn(), toggles);
+}
+
+// Every walk that the diagram and the flowing state make is done once per node, not once per path;
+// "Stat" still lists a node once per path.
+void TestDiagram::diamond()
+{
+    LivePanel small(diamondPlant(2));
+    QVERIFY(small.loggedIn());
+    small.valve()->showStat(true);
+    small.server.send("C.1>Kestrune.Top Stat");
+    const QString stat = "Kestrune.Top>C.1 @Stat V[N2 A,Open]  V[Ar B,Close]   V[N2 A,Open]  V[Ar B,Close]   M[M,0,0]";
+    QVERIFY(QTest::qWaitFor([&] { return small.server.lines().contains(stat); }, 10000));
+
+    QElapsedTimer timer;
+    timer.start();
+    LivePanel big(diamondPlant(20));
+    QVERIFY(big.loggedIn());
+    big.valve()->showStat(true);
+    const QImage img = big.paint();
+    QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed()))); // 2^20 paths would take minutes
+    QCOMPARE(img.pixelColor(196, 20), gas); // a pipe into the top MFC
 }
 
 QTEST_MAIN(TestDiagram)

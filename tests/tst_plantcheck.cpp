@@ -1,7 +1,8 @@
 // "kestrune -check": every configuration mistake reported once, with its place.
 #include "config/config.h"
+#include "support/configtext.h"
 #include "support/tempworkdir.h"
-#include "window/plantcheck.h"
+#include "plant/plantcheck.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -75,6 +76,10 @@ void TestPlantCheck::problems_data()
                                                 "seconds are used",
                                                 "plant.cfg:2: DEVICE_POLL: \"1,5\" is not a number of seconds; the "
                                                 "devices are not polled"};
+    // Counted once per node: 2^14 paths are found at once.
+    QTest::newRow("too many paths") << QString(diamondPlant(14))
+                                    << QStringList{"plant.cfg:3: MFC 1 has more than 10000 paths up to its sources; "
+                                                   "Stat and SetPurge walk every one"};
     // Valve 2 cycles in 1.1 minutes: slow enough.
     QTest::newRow("timers")
         << v12 + "TIME_TO_OPEN VALVE 1 0.001\nTIME_TO_CLOSE VALVE 1 0.5\n"

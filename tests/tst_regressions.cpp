@@ -2,12 +2,14 @@
 #include "bus/telso.h"
 #include "config/config.h"
 #include "config/takeitem.h"
+#include "diagram/gview.h"
 #include "nodes/ticktimer.h"
 #include "support/fakeserver.h"
 #include "support/tempworkdir.h"
 #include "valves/avalve.h"
 #include "window/body.h"
 
+#include <QPainter>
 #include <QtTest>
 
 class TestRegressions : public QObject
@@ -70,7 +72,7 @@ private slots:
             QScopedPointer<Body> body(new Body);
             QImage image(800, 600, QImage::Format_RGB32);
             QPainter painter(&image);
-            body->draw(&painter);
+            body->diagram()->paint(&painter);
             TMsg stat;
             stat.parse("Fuzz>Kestrune Stat");
             emit body->busClient()->askStat(stat);

@@ -1,5 +1,5 @@
 #include "mfc/amfc.h"
-#include "nodes/remoteaccess.h"
+#include "bus/remoteaccess.h"
 #include "support/nodebus.h"
 #include "valves/avalve.h"
 

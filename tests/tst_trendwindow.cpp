@@ -62,7 +62,7 @@ void TestTrendWindow::liveCurvesHoldWhatThePanelShowed()
     link(&mfc, &source);
     aValve valve("1", 0, "N2", 1.0, "L1", "Dev2", "ch1", 0, 0, 5, 5, &bus.telso, QString());
     TrendModel model;
-    TrendFeed feed(&model, {&valve, &mfc}, [] { return fixedNow; });
+    TrendFeed feed(&model, {&valve}, {&mfc}, [] { return fixedNow; });
     QVERIFY(bus.login());
     QCOMPARE(model.count(), 3);
     const TrendSeries &s = model.at(curve == 2 ? 0 : curve + 1);

@@ -1,7 +1,7 @@
 #include "diagram/gview.h"
 #include "mfc/amfc.h"
 #include "nodes/anode.h"
-#include "nodes/remoteaccess.h"
+#include "bus/remoteaccess.h"
 #include "support/configtext.h"
 #include "support/fakeserver.h"
 #include "support/tempworkdir.h"

@@ -2,9 +2,10 @@
 
 #include "bus/commandtable.h"
 #include "bus/telso.h"
+#include "config/numbers.h"
+#include "config/writelog.h"
 #include "nodes/ticktimer.h"
 #include "valves/conditions.h"
-#include "window/writelog.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
@@ -22,6 +23,7 @@ aValve::aValve(const QString &nodeName, int panelColumn, const QString &gas, dou
             telso)
 {
     setupUi(this);
+    watchDevice();
     normallyOn = flagWord.toUpper() == QLatin1String("N_ON");
     L1->setText(gas);
     L2->setText(lineName);
@@ -71,6 +73,22 @@ void aValve::doubleClickAction()
 QString aValve::statusText() const
 {
     return QStringLiteral("V[%1,%2]").arg(label, stat ? QStringLiteral("Open") : QStringLiteral("Close"));
+}
+
+bool aValve::takeRouteFlow(const QString &flowText, double &)
+{
+    vOpen(toDecimal(flowText) != 0);
+    return false;
+}
+
+void aValve::stop()
+{
+    vClose();
+}
+
+QString aValve::recordText() const
+{
+    return stat ? QStringLiteral("1") : QStringLiteral("0");
 }
 
 QString aValve::deviceText() const

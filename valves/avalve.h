@@ -2,7 +2,7 @@
 
 #include "nodes/anode.h"
 #include "ui_avalve.h"
-#include "valves/style.h"
+#include "nodes/style.h"
 
 #include <QList>
 
@@ -29,6 +29,9 @@ public:
     QString statusText() const override;
     QString deviceText() const override;
     void takeReport(const TMsg &m) override;
+    bool takeRouteFlow(const QString &flowText, double &kept) override;
+    void stop() override;
+    QString recordText() const override;
 
     QLineEdit *timeToOpenField() const { return DispTimeToOpen; }
     QLineEdit *timeToCloseField() const { return DispTimeToClose; }

@@ -1,7 +1,7 @@
 #include "valves/conditions.h"
 
 #include "nodes/anode.h"
-#include "window/writelog.h"
+#include "config/writelog.h"
 
 #include <QCoreApplication>
 #include <QDebug>

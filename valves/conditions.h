@@ -1,6 +1,6 @@
 #pragma once
 
-#include "valves/condterm.h"
+#include "nodes/condterm.h"
 
 #include <QList>
 #include <QString>

@@ -6,10 +6,12 @@
 #include "diagram/gview.h"
 #include "mfc/amfc.h"
 #include "nodes/anode.h"
+#include "plant/plantdescription.h"
 #include "valves/avalve.h"
-#include "valves/condterm.h"
-#include "window/stopreport.h"
 #include "window/checkedappend.h"
+#include "window/plantbuilder.h"
+#include "window/recorder.h"
+#include "window/stopreport.h"
 #include "window/trendwindow.h"
 
 #include <QDebug>
@@ -28,6 +30,14 @@ namespace {
 // any sensible layout would make the grid allocate without end.
 constexpr int maxGridIndex = 255;
 
+// DISP_WIDTH and DISP_HEIGHT: diagram units; anything but a positive
+// whole number is the default.
+int dimension(const QString &key)
+{
+    const int value = toInt32(config.value(key, QStringLiteral("100")));
+    return value > 0 ? value : 100;
+}
+
 int gridIndex(const QString &text)
 {
     const int value = toInt32(text);
@@ -40,6 +50,8 @@ int gridIndex(const QString &text)
 
 } // namespace
 
+std::function<QDateTime()> Body::clock = [] { return QDateTime::currentDateTime(); };
+
 Body::Body()
     : QMainWindow(nullptr)
 {
@@ -51,6 +63,27 @@ Body::Body()
                     config.value(QStringLiteral("NAME_ON_TELSO"), QStringLiteral("Kestrune")));
     connect(bus, &Telso::askStat, this, &Body::askStat);
 
+    setupPanels();
+    buildPlant();
+    setupRecord();
+    setupRemoteControl();
+    orderTabs();
+    fitLayout();
+    setupLink();
+
+    stopReport = new StopReport(this);
+    connect(stopReport, &StopReport::report, this, [this](const QString &text) { statusbar->showMessage(text); });
+    connect(StopAll, &QPushButton::clicked, this, &Body::stopAll);
+    // Set after the form's texts: a button's setText() replaces its shortcut.
+    StopAll->setShortcut(QKeySequence(Qt::Key_F12));
+    connect(actionControllTimeToOpenClose, &QAction::triggered, this, &Body::controllTimeToOpenClose);
+    setupTrends();
+
+    show();
+}
+
+void Body::setupPanels()
+{
     panelGrid = new QGridLayout(CenterW);
     valveGrid = new QGridLayout;
     mfcGrid = new QGridLayout;
@@ -65,31 +98,51 @@ Body::Body()
                                    tr("To open the exclusively controlled valves, change Settings."));
     exclusiveMsg->setModal(false);
 
-    setupDiagram();
+    display->setDiagramSize(dimension(QStringLiteral("DISP_WIDTH")), dimension(QStringLiteral("DISP_HEIGHT")));
+}
 
-    makeValves();
-    setExclusiveGroups();
-    setConditionsToOpen();
-    setConditionsToClose();
-    makeMfcs();
-    makeNodes();
-    makeConnections();
-    setTimes();
-    setBusChannels();
+Body::~Body()
+{
+    // The trend window shows the trend model, which would go first.
+    delete trendView;
+    // The window lives as long as the process, so this only tidies up the
+    // end: the plant goes with its builder and its panels.
+    plant.reset();
+    delete exclusiveMsg;
+    // No new attempt in the moment before the client goes.
+    bus->setReconnectDelay(0);
+    bus->deleteLater();
+}
+
+void Body::buildPlant()
+{
+    plant = std::make_unique<PlantBuilder>(PlantDescription(config), bus);
+    plant->build(valveGrid, mfcGrid);
+    nodes = plant->nodes();
+    for (aValve *valve : plant->valves()) {
+        connect(valve, &aNode::newStat, this, &Body::record);
+        connect(valve, &aValve::triedToOpenExclusiveValves, this, &Body::vCtrlMsg);
+    }
+    for (aMFC *mfc : plant->mfcs()) {
+        connect(mfc, &aMFC::newValue, this, &Body::record);
+        connect(mfc, &aMFC::setPointRefused, this, &Body::showRefusal);
+    }
 
     const int confirmMsec =
         DeviceWatch::confirmMsecFor(config.value(QStringLiteral("CONFIRM_TIMEOUT"), QStringLiteral("5")));
     const int pollMsec = DeviceWatch::pollMsecFor(config.value(QStringLiteral("DEVICE_POLL"), QStringLiteral("30")));
+    display->setNodes(nodes);
     for (aNode *node : std::as_const(nodes)) {
         connect(node, &aNode::newStat, display, qOverload<>(&QWidget::update));
         // A mark is drawn, but it is no change of state: no record row.
         connect(node, &aNode::markChanged, display, qOverload<>(&QWidget::update));
         connect(node, &aNode::commandNotSent, this, &Body::commandNotSent);
         node->setWatchTimes(confirmMsec, pollMsec);
-        if (node->nodeKind == aNode::MFC)
-            connect(static_cast<aMFC *>(node), &aMFC::setPointRefused, this, &Body::showRefusal);
     }
+}
 
+void Body::setupRecord()
+{
     // Lost record rows are counted and shown from the first row on.
     recordFile = new CheckedAppend(QStringLiteral("Record file"), this);
     recordLabel = new QLabel;
@@ -100,65 +153,27 @@ Body::Body()
         recordLabel->setText(tr("Record rows not written: %1").arg(count));
         recordLabel->show();
     });
+    recorder = std::make_unique<Recorder>(bus->name, [] { return clock(); }, recordFile);
+    recorder->setColumns({plant->mfcs().cbegin(), plant->mfcs().cend()},
+                         {plant->valves().cbegin(), plant->valves().cend()});
     record();
-    setupRemoteControl();
-    orderTabs();
-    fitLayout();
-
-    // The link's state stays in view; passing messages take the rest of the bar.
-    keyLabel = new QLabel(keyText());
-    keyLabel->setVisible(!keyLabel->text().isEmpty());
-    statusbar->addPermanentWidget(keyLabel);
-    linkLabel = new QLabel;
-    statusbar->addPermanentWidget(linkLabel);
-    connect(bus, &Telso::linkChanged, this, &Body::showLinkState);
-    bus->setReconnectDelay(reconnectDelay(config.value(QStringLiteral("TELSO_RECONNECT"), QStringLiteral("1"))));
-    bus->setLinkTimeout(linkTimeout(config.value(QStringLiteral("LINK_TIMEOUT"), QStringLiteral("10"))));
-    showLinkState();
-    bus->connectToServer();
-
-    connect(display, &GView::draw, this, &Body::draw);
-    connect(display, &GView::mouseDoubleClicked, this, &Body::doubleClickedInDisplay);
-    connect(display, &GView::toolTipAsked, this, &Body::showDiagramToolTip);
-    stopReport = new StopReport(this);
-    connect(stopReport, &StopReport::report, this, [this](const QString &text) { statusbar->showMessage(text); });
-    connect(StopAll, &QPushButton::clicked, this, &Body::stopAll);
-    // Set after the form's texts: a button's setText() replaces its shortcut.
-    StopAll->setShortcut(QKeySequence(Qt::Key_F12));
-    connect(actionControllTimeToOpenClose, &QAction::triggered, this, &Body::controllTimeToOpenClose);
-    setupTrends();
-
-    show();
 }
 
-Body::~Body()
+void Body::record()
 {
-    // The trend window shows the trend model, which would go first.
-    delete trendView;
-    // Valves and MFCs go with their panels; the rest has no parent. The
-    // window lives as long as the process, so this only tidies up the end.
-    for (aNode *node : std::as_const(nodes)) {
-        node->condToOpen.clear();
-        node->condToClose.clear();
-    }
-    qDeleteAll(condTerms);
-    for (aNode *node : std::as_const(nodes)) {
-        if (node->nodeKind == aNode::PlainNode)
-            delete node;
-    }
-    delete exclusiveMsg;
-    // No new attempt in the moment before the client goes.
-    bus->setReconnectDelay(0);
-    bus->deleteLater();
+    // Nothing changes before the columns are known; a row then would have none.
+    if (recorder)
+        recorder->record();
+}
+
+QString Body::recordFileName(const QDate &date) const
+{
+    return recorder->fileName(date);
 }
 
 aNode *Body::findNode(int number, int type) const
 {
-    for (aNode *node : nodes) {
-        if (node->nodeKind == type && toInt32(node->nodeName) == number)
-            return node;
-    }
-    return nullptr;
+    return plant->findNode(number, type);
 }
 
 void Body::stopAll()
@@ -167,12 +182,8 @@ void Body::stopAll()
         commandNotSent();
         return;
     }
-    for (aNode *node : std::as_const(nodes)) {
-        if (node->nodeKind == aNode::Valve)
-            static_cast<aValve *>(node)->vClose();
-        else if (node->nodeKind == aNode::MFC)
-            static_cast<aMFC *>(node)->setSetPointText(QStringLiteral("0"));
-    }
+    for (aNode *node : std::as_const(nodes))
+        node->stop();
     stopReport->start(nodes);
 }
 
@@ -181,14 +192,10 @@ void Body::askStat(const TMsg &msg)
     if (!msg.toSub.isEmpty())
         return;
     QStringList texts;
-    for (aNode *node : std::as_const(nodes)) {
-        if (node->nodeKind == aNode::Valve)
-            texts << node->statusText();
-    }
-    for (aNode *node : std::as_const(nodes)) {
-        if (node->nodeKind == aNode::MFC)
-            texts << node->statusText();
-    }
+    for (const aValve *valve : plant->valves())
+        texts << valve->statusText();
+    for (const aMFC *mfc : plant->mfcs())
+        texts << mfc->statusText();
     bus->reply(msg, QStringLiteral("@%1 %2").arg(msg.cmd, texts.join(QLatin1Char(' '))));
 }
 
@@ -223,10 +230,8 @@ void Body::orderTabs()
     };
     QList<Panel> panels;
     for (aNode *node : std::as_const(nodes)) {
-        QGridLayout *grid = node->nodeKind == aNode::Valve ? valveGrid
-                            : node->nodeKind == aNode::MFC ? mfcGrid
-                                                           : nullptr;
-        const int at = grid ? grid->indexOf(node) : -1;
+        QGridLayout *grid = valveGrid->indexOf(node) >= 0 ? valveGrid : mfcGrid;
+        const int at = grid->indexOf(node);
         if (at < 0)
             continue;
         int row = 0, column = 0, gridRow = 0, span = 0;

@@ -1,28 +1,23 @@
 #pragma once
 
 #include "bus/tmsg.h"
-#include "diagram/chcoord.h"
 #include "ui_mainwindow.h"
 
-#include <QColor>
 #include <QDateTime>
 #include <QList>
 #include <QMainWindow>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPen>
 
 #include <functional>
+#include <memory>
 
-class aMFC;
 class aNode;
 class CheckedAppend;
-struct CondTerm;
 class GView;
+class PlantBuilder;
 class QGridLayout;
-class QHelpEvent;
 class QLabel;
 class QMessageBox;
+class Recorder;
 class RemoteAccess;
 class StopReport;
 class Telso;
@@ -30,8 +25,8 @@ class TrendModel;
 class TrendWindow;
 
 // The program's only main window: builds the plant from the configuration,
-// connects to the message server, draws the gas-line diagram and serves the
-// operator and the "Stat" requests for the whole program.
+// connects to the message server, shows the panels and the gas-line diagram
+// and serves the operator and the "Stat" requests for the whole program.
 class Body : public QMainWindow, private Ui_MainWindow
 {
     Q_OBJECT
@@ -71,8 +66,6 @@ public:
     static std::function<QDateTime()> clock;
 
 public slots:
-    void draw(QPainter *p);
-    void doubleClickedInDisplay(QMouseEvent *e);
     void stopAll();
     void record();
     void vCtrlMsg();
@@ -83,72 +76,28 @@ public slots:
     void commandNotSent();
     void showRemoteControl();
     void showRefusals();
-    void showDiagramToolTip(QHelpEvent *e);
     void showRefusal(const QString &text);
     void showTrends();
 
 private:
     Q_DISABLE_COPY(Body)
 
-    struct Segment
-    {
-        double x0;
-        double x1;
-        double y;
-    };
-
-    void setupDiagram();
+    void setupPanels();
+    void buildPlant();
+    void setupRecord();
     void setupRemoteControl();
-    void makeValves();
-    void setExclusiveGroups();
-    void setConditionsToOpen();
-    void setConditionsToClose();
-    void makeMfcs();
-    void makeNodes();
-    void makeConnections();
-    void setTimes();
-    void setBusChannels();
+    void setupLink();
     void orderTabs();
     void fitLayout();
-
-    aNode *findOpenReference(const QString &word) const;
-    void readConditions(const QString &key, const QString &what,
-                        const std::function<aNode *(const QString &)> &resolve);
-    void drawNode(QPainter *p, aNode *n);
-    void drawFittedText(QPainter *p, const QRectF &box, int flags, const QString &text);
-    void drawPipe(QPainter *p, aNode *up, aNode *down, QList<Segment> &segments);
-    void drawDisconnected(QPainter *p, int wd, int ht);
-    void drawMark(QPainter *p, const QRect &figure);
-    // Nodes whose figure holds the pixel, by the mapping of the last paint.
-    QList<aNode *> nodesAt(const QPointF &pixel) const;
-    // pen as drawn now: greyed while the link is down.
-    QPen shown(const QPen &pen) const;
 
     QGridLayout *valveGrid = nullptr;
     QGridLayout *mfcGrid = nullptr;
     GView *display = nullptr;
     Telso *bus = nullptr;
     QMessageBox *exclusiveMsg = nullptr;
+    std::unique_ptr<PlantBuilder> plant;
     QList<aNode *> nodes;
-    // Terms of the conditions made from the configuration; the nodes only
-    // point to them.
-    QList<CondTerm *> condTerms;
 
-    ChCoord coord;
-    int dispWidth = 100;
-    int dispHeight = 100;
-    QColor black;
-    QColor red;
-    QPen valveOpenPen;
-    QPen valveClosedPen;
-    QPen mfcOnPen;
-    QPen mfcOffPen;
-    QPen nodeFlowingPen;
-    QPen nodeDryPen;
-    QPen pipeGasPen;
-    QPen pipeNoGasPen;
-    QPen textPen;
-    bool mutedDrawing = false;
     QLabel *linkLabel = nullptr;
     RemoteAccess *access = nullptr;
     QLabel *remoteLabel = nullptr;
@@ -161,14 +110,7 @@ private:
 
     QGridLayout *panelGrid = nullptr;
 
-    // The record file's columns, taken from nodes once it is complete: a
-    // row of a large plant would otherwise look at every node twice.
-    void updateRecordColumns();
-    QList<aMFC *> recordMfcs;
-    QList<aNode *> recordValves;
-    QString recordHeader;
-    qsizetype recordColumnsFrom = -1;
-    // The record file whose last header is known to be this run's.
+    std::unique_ptr<Recorder> recorder;
 
     void setupTrends();
     TrendModel *trendModel = nullptr;

@@ -4,7 +4,7 @@
 
 #include "config/config.h"
 #include "nodes/anode.h"
-#include "nodes/remoteaccess.h"
+#include "bus/remoteaccess.h"
 
 #include <QLabel>
 #include <QStatusBar>

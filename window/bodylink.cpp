@@ -3,6 +3,7 @@
 #include "window/body.h"
 
 #include "bus/telso.h"
+#include "config/config.h"
 #include "diagram/gview.h"
 
 #include <QLabel>
@@ -34,6 +35,21 @@ static int msecFor(const QString &seconds, int cap)
     const double msec = std::min(s * 1000.0, double(cap));
     // A positive setting never rounds down to "off".
     return std::max(1, int(std::lround(msec)));
+}
+
+void Body::setupLink()
+{
+    // The link's state stays in view; passing messages take the rest of the bar.
+    keyLabel = new QLabel(keyText());
+    keyLabel->setVisible(!keyLabel->text().isEmpty());
+    statusbar->addPermanentWidget(keyLabel);
+    linkLabel = new QLabel;
+    statusbar->addPermanentWidget(linkLabel);
+    connect(bus, &Telso::linkChanged, this, &Body::showLinkState);
+    bus->setReconnectDelay(reconnectDelay(config.value(QStringLiteral("TELSO_RECONNECT"), QStringLiteral("1"))));
+    bus->setLinkTimeout(linkTimeout(config.value(QStringLiteral("LINK_TIMEOUT"), QStringLiteral("10"))));
+    showLinkState();
+    bus->connectToServer();
 }
 
 int Body::reconnectDelay(const QString &seconds)
@@ -84,7 +100,7 @@ void Body::showLinkState()
 {
     linkLabel->setText(linkText());
     // The diagram shows whether what it draws is live.
-    display->update();
+    display->setLive(bus->isLoggedIn());
 }
 
 QString Body::keyText() const

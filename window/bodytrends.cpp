@@ -3,6 +3,8 @@
 #include "window/body.h"
 
 #include "config/config.h"
+#include "valves/avalve.h"
+#include "window/plantbuilder.h"
 #include "window/trendfeed.h"
 #include "window/trendmodel.h"
 #include "window/trendwindow.h"
@@ -10,7 +12,7 @@
 void Body::setupTrends()
 {
     trendModel = new TrendModel(this);
-    new TrendFeed(trendModel, nodes, clock, trendModel);
+    new TrendFeed(trendModel, {plant->valves().cbegin(), plant->valves().cend()}, plant->mfcs(), clock, trendModel);
     trendModel->loadRecord(recordFileName(clock().date()));
     connect(actionTrends, &QAction::triggered, this, &Body::showTrends);
     if (config.contains(QStringLiteral("-trends")))

@@ -1,6 +1,6 @@
 #include "window/checkedappend.h"
 
-#include "window/writelog.h"
+#include "config/writelog.h"
 
 #include <QFile>
 

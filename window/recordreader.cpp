@@ -268,48 +268,14 @@ void RecordReader::row(const char *begin, const char *end)
     // The fields between the time and the stamp.
     const char *fields = timeEnd == stamp ? stamp : timeEnd + 1;
     const qsizetype size = stamp - fields;
-    const qsizetype n = columns.size();
 
     // The fields to read: [first, first + count), starting at from.
     qsizetype first = 0;
     qsizetype count = 0;
     qsizetype from = 0;
-    if (n == 0) {
-        if (size != 0) {
-            ++data.skips.misfits;
-            return;
-        }
-    } else if (previousSize < 0) {
-        count = countTabs(fields, stamp) + 1;
-        if (count != n) {
-            ++data.skips.misfits;
-            return;
-        }
-    } else {
-        const qsizetype shorter = std::min(size, previousSize);
-        const qsizetype head = commonPrefix(fields, previous, shorter);
-        if (head < size || size != previousSize) {
-            const qsizetype tail = commonSuffix(stamp, previous + previousSize, shorter - head);
-            // Widened to whole fields: a starts a field in this row and the
-            // last, b ends one here and, moved by the change in length, there.
-            qsizetype a = head;
-            while (a > 0 && fields[a - 1] != '\t')
-                --a;
-            qsizetype b = size - tail;
-            while (b < size && fields[b] != '\t')
-                ++b;
-            const auto at = std::lower_bound(offsets.cbegin(), offsets.cend(), a);
-            const qsizetype after = b == size ? 0
-                                              : offsets.cend() - std::upper_bound(offsets.cbegin(), offsets.cend(),
-                                                                                  b - (size - previousSize));
-            first = at - offsets.cbegin();
-            count = countTabs(fields + a, fields + b) + 1;
-            if (at == offsets.cend() || *at != a || first + count + after != n) {
-                ++data.skips.misfits;
-                return;
-            }
-            from = a;
-        }
+    if (!changedFields(fields, size, first, count, from)) {
+        ++data.skips.misfits;
+        return;
     }
     if (count > 0 && !parseFields(fields, from, count)) {
         ++data.skips.notNumbers;
@@ -324,6 +290,48 @@ void RecordReader::row(const char *begin, const char *end)
     lastMs = rowMs;
     sectionEndMs = rowMs;
     ++data.rows;
+    keepRow(fields, size, first, count);
+}
+
+// Compares the row's fields with the last sound row's: only the fields that
+// differ need reading. False when the row does not fit the header.
+bool RecordReader::changedFields(const char *fields, qsizetype size, qsizetype &first, qsizetype &count,
+                                 qsizetype &from) const
+{
+    const qsizetype n = columns.size();
+    if (n == 0)
+        return size == 0;
+    if (previousSize < 0) {
+        count = countTabs(fields, fields + size) + 1;
+        return count == n;
+    }
+    const qsizetype shorter = std::min(size, previousSize);
+    const qsizetype head = commonPrefix(fields, previous, shorter);
+    if (head >= size && size == previousSize)
+        return true;
+    const qsizetype tail = commonSuffix(fields + size, previous + previousSize, shorter - head);
+    // Widened to whole fields: a starts a field in this row and the
+    // last, b ends one here and, moved by the change in length, there.
+    qsizetype a = head;
+    while (a > 0 && fields[a - 1] != '\t')
+        --a;
+    qsizetype b = size - tail;
+    while (b < size && fields[b] != '\t')
+        ++b;
+    const auto at = std::lower_bound(offsets.cbegin(), offsets.cend(), a);
+    const qsizetype after =
+        b == size ? 0 : offsets.cend() - std::upper_bound(offsets.cbegin(), offsets.cend(), b - (size - previousSize));
+    first = at - offsets.cbegin();
+    count = countTabs(fields + a, fields + b) + 1;
+    from = a;
+    return at != offsets.cend() && *at == a && first + count + after == n;
+}
+
+// The row's values go to their columns, and the row becomes the one the
+// next is compared with.
+void RecordReader::keepRow(const char *fields, qsizetype size, qsizetype first, qsizetype count)
+{
+    const qsizetype n = columns.size();
     if (previousSize < 0) {
         offsets = parsedStarts;
     } else if (count > 0) {

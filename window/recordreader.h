@@ -67,6 +67,8 @@ private:
     void line(const char *begin, const char *end);
     void header(const char *begin, const char *end);
     void row(const char *begin, const char *end);
+    bool changedFields(const char *fields, qsizetype size, qsizetype &first, qsizetype &count, qsizetype &from) const;
+    void keepRow(const char *fields, qsizetype size, qsizetype first, qsizetype count);
     // Reads count fields from fields + from, each ended by a tab.
     bool parseFields(const char *fields, qsizetype from, qsizetype count);
     void endSection();

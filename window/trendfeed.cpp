@@ -10,30 +10,28 @@
 #include <QLineEdit>
 #include <QTimer>
 
-TrendFeed::TrendFeed(TrendModel *trendModel, const QList<aNode *> &nodes, std::function<QDateTime()> liveClock,
-                     QObject *parent)
+TrendFeed::TrendFeed(TrendModel *trendModel, const QList<aNode *> &valves, const QList<aMFC *> &mfcs,
+                     std::function<QDateTime()> liveClock, QObject *parent)
     : QObject(parent), model(trendModel), clock(std::move(liveClock))
 {
     QHash<QString, int> seen;
     const auto occurrence = [&seen](const QString &kind, const QString &label) { return seen[kind + label]++; };
     const qint64 start = now();
-    for (aNode *node : nodes) {
-        if (node->nodeKind == aNode::MFC) {
-            auto *mfc = static_cast<aMFC *>(node);
-            const int n = occurrence(QStringLiteral("m"), mfc->label);
-            // The set value as the panel shows it, in display units.
-            const Mfc m{mfc, mfc->findChild<QLineEdit *>(QStringLiteral("NowSetPoint")),
-                        model->addLiveCurve(TrendSeries::Flow, mfc->label, n),
-                        model->addLiveCurve(TrendSeries::SetPoint, mfc->label, n)};
-            connect(mfc, &aMFC::newValue, this, [this, m] { mfcChanged(m); });
-            mfcChanged(m);
-        } else if (node->nodeKind == aNode::Valve) {
-            const qsizetype curve =
-                model->addLiveCurve(TrendSeries::Valve, node->label, occurrence(QStringLiteral("v"), node->label));
-            connect(node, &aNode::newStat, this,
-                    [this, node, curve] { model->append(curve, now(), node->isOn() ? 1 : 0); });
-            model->append(curve, start, node->isOn() ? 1 : 0);
-        }
+    for (aNode *node : valves) {
+        const qsizetype curve =
+            model->addLiveCurve(TrendSeries::Valve, node->label, occurrence(QStringLiteral("v"), node->label));
+        connect(node, &aNode::newStat, this,
+                [this, node, curve] { model->append(curve, now(), node->isOn() ? 1 : 0); });
+        model->append(curve, start, node->isOn() ? 1 : 0);
+    }
+    for (aMFC *mfc : mfcs) {
+        const int n = occurrence(QStringLiteral("m"), mfc->label);
+        // The set value as the panel shows it, in display units.
+        const Mfc m{mfc, mfc->findChild<QLineEdit *>(QStringLiteral("NowSetPoint")),
+                    model->addLiveCurve(TrendSeries::Flow, mfc->label, n),
+                    model->addLiveCurve(TrendSeries::SetPoint, mfc->label, n)};
+        connect(mfc, &aMFC::newValue, this, [this, m] { mfcChanged(m); });
+        mfcChanged(m);
     }
     auto *trim = new QTimer(this);
     connect(trim, &QTimer::timeout, this, [this] { model->dropBefore(now() - keepMs); });

@@ -19,8 +19,9 @@ class TrendFeed : public QObject
     Q_OBJECT
 
 public:
-    TrendFeed(TrendModel *model, const QList<aNode *> &nodes, std::function<QDateTime()> clock,
-              QObject *parent = nullptr);
+    // The valves' curves first, then the MFCs'.
+    TrendFeed(TrendModel *model, const QList<aNode *> &valves, const QList<aMFC *> &mfcs,
+              std::function<QDateTime()> clock, QObject *parent = nullptr);
 
     // How long the live curves keep what they were fed.
     static constexpr qint64 keepMs = 48LL * 3600 * 1000;

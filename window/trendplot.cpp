@@ -96,9 +96,13 @@ void TrendPlot::setRange(qint64 first, qint64 last, qint64 present)
 void TrendPlot::setCursorTime(qint64 ms)
 {
     cursorMs = ms;
+    if (ms == noCursor) {
+        layer->setCursorX(std::nan(""));
+        return;
+    }
     const double width = chart->plotArea().width();
-    const double x = double(ms - from) * width / double(to - from);
-    layer->setCursorX(ms == noCursor || x < 0 || x > width ? std::nan("") : x);
+    const double x = (double(ms) - double(from)) * width / double(to - from);
+    layer->setCursorX(x < 0 || x > width ? std::nan("") : x);
 }
 
 QRectF TrendPlot::plotRect() const

@@ -69,19 +69,11 @@ void niceRange(double &low, double &high, int &ticks)
     ticks = int(std::lround((high - low) / step)) + 1;
 }
 
-TrendImage renderTrendPicture(const TrendPicture &picture)
-{
-    TrendImage result;
-    const qreal dpr = picture.devicePixelRatio;
-    QImage &image = result.image;
-    image = QImage(picture.size * dpr, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(dpr);
-    image.fill(Qt::transparent);
-    if (picture.size.isEmpty())
-        return result;
-    const int width = picture.size.width();
-    const double height = picture.size.height();
+namespace {
 
+// Every curve cut down to the picture's pixel columns.
+QList<TrendTrace> cutDown(const TrendPicture &picture, int width)
+{
     const qsizetype n = picture.curves.size();
     QList<TrendTrace> traces(n);
     const auto cut = [&](qsizetype begin, qsizetype end) {
@@ -101,15 +93,22 @@ TrendImage renderTrendPicture(const TrendPicture &picture)
     } else {
         cut(0, n);
     }
+    return traces;
+}
+
+// Per trace, the pixel row of a value: base - value * scale. Values share
+// one axis, which goes to result; lanes are one above the other.
+QList<std::pair<double, double>> pixelRows(const TrendPicture &picture, const QList<TrendTrace> &traces, double height,
+                                           TrendImage &result)
+{
     double low = INFINITY;
     double high = -INFINITY;
-    for (const TrendTrace &trace : std::as_const(traces)) {
+    for (const TrendTrace &trace : traces) {
         for (const TrendColumn &col : trace.columns) {
             low = std::fmin(low, col.low);
             high = std::fmax(high, col.high);
         }
     }
-    // Pixel row of a value: base - value * scale.
     QList<std::pair<double, double>> rows;
     if (picture.mode == TrendPicture::Values) {
         if (!std::isfinite(low) || !std::isfinite(high)) {
@@ -122,43 +121,63 @@ TrendImage renderTrendPicture(const TrendPicture &picture)
         result.ticks = 6;
         niceRange(result.low, result.high, result.ticks);
         const double scale = height / (result.high - result.low);
-        for (qsizetype i = 0; i < n; ++i)
+        for (qsizetype i = 0; i < traces.size(); ++i)
             rows.append({height + result.low * scale, scale});
     } else {
         const double lane = height / std::max<qsizetype>(1, traces.size());
         for (qsizetype i = 0; i < traces.size(); ++i)
             rows.append({double(i + 1) * lane - lane * 0.15, lane * 0.7});
     }
+    return rows;
+}
 
+void drawTrace(Pixels &out, const TrendPicture::Curve &c, const TrendTrace &trace, std::pair<double, double> row,
+               qreal dpr)
+{
+    const QRgb color = c.color.rgb() | 0xff000000u;
+    const auto y = [base = row.first, scale = row.second, dpr](double v) {
+        return int(std::lround((base - v * scale) * dpr));
+    };
+    const auto x = [dpr](int column) { return int((column + 0.5) * dpr); };
+    int lastX = 0;
+    double last = std::nan("");
+    for (const TrendColumn &col : trace.columns) {
+        const int nx = x(col.column);
+        // Next to the column before, its upright line already meets this one's.
+        if (std::isfinite(last) && nx - lastX > 1)
+            out.level(lastX, nx, y(last), color, c.dashed);
+        if (std::isfinite(col.low))
+            out.upright(nx, y(col.low), y(col.high), color);
+        lastX = nx;
+        last = col.last;
+    }
+    if (std::isfinite(last) && !trace.columns.isEmpty() && trace.endColumn > trace.columns.constLast().column)
+        out.level(lastX, x(trace.endColumn + 1), y(last), color, c.dashed);
+}
+
+} // namespace
+
+TrendImage renderTrendPicture(const TrendPicture &picture)
+{
+    TrendImage result;
+    const qreal dpr = picture.devicePixelRatio;
+    QImage &image = result.image;
+    image = QImage(picture.size * dpr, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    if (picture.size.isEmpty())
+        return result;
+    const double height = picture.size.height();
+
+    const QList<TrendTrace> traces = cutDown(picture, picture.size.width());
+    const QList<std::pair<double, double>> rows = pixelRows(picture, traces, height, result);
     {
         QPainter p(&image);
         for (const TrendPicture::Shade &s : picture.shades)
             p.fillRect(QRectF(s.x0, 0, std::max(1, s.x1 - s.x0), height), s.color);
     }
     Pixels out(image);
-    for (qsizetype i = 0; i < traces.size(); ++i) {
-        const TrendPicture::Curve &c = picture.curves.at(i);
-        const TrendTrace &trace = traces.at(i);
-        const auto [base, scale] = rows.at(i);
-        const QRgb color = c.color.rgb() | 0xff000000u;
-        const auto y = [base = base, scale = scale, dpr](double v) {
-            return int(std::lround((base - v * scale) * dpr));
-        };
-        const auto x = [dpr](int column) { return int((column + 0.5) * dpr); };
-        int lastX = 0;
-        double last = std::nan("");
-        for (const TrendColumn &col : trace.columns) {
-            const int nx = x(col.column);
-            // Next to the column before, its upright line already meets this one's.
-            if (std::isfinite(last) && nx - lastX > 1)
-                out.level(lastX, nx, y(last), color, c.dashed);
-            if (std::isfinite(col.low))
-                out.upright(nx, y(col.low), y(col.high), color);
-            lastX = nx;
-            last = col.last;
-        }
-        if (std::isfinite(last) && !trace.columns.isEmpty() && trace.endColumn > trace.columns.constLast().column)
-            out.level(lastX, x(trace.endColumn + 1), y(last), color, c.dashed);
-    }
+    for (qsizetype i = 0; i < traces.size(); ++i)
+        drawTrace(out, picture.curves.at(i), traces.at(i), rows.at(i), dpr);
     return result;
 }

@@ -62,6 +62,8 @@ protected:
 private:
     Q_DISABLE_COPY(TrendWindow)
 
+    void connectButtons();
+    void connectPlots();
     void addCurves();
     void relist();
     void redraw();

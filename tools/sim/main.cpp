@@ -37,6 +37,97 @@ bool panelPort(const QString &text, quint16 &port)
     return true;
 }
 
+const char description[] =
+    "A message server with simulated valves and mass-flow controllers behind it, built from the panel's\n"
+    "configuration file. Prints \"kestrune-sim listening on ADDRESS:PORT\" first, then a time-stamped\n"
+    "transcript of every line received (<-), sent (->) or dropped (xx). Requests to the name \"Sim\"\n"
+    "inject faults: Silence ADDRESS, Unsilence ADDRESS, Drop CLIENT, Raw CLIENT TEXT,\n"
+    "SetChannel NODE CHANNEL 0|1, Stick NODE.CHANNEL, Unstick NODE.CHANNEL, Help.";
+
+struct Options
+{
+    QCommandLineOption help;
+    QCommandLineOption version;
+    QCommandLineOption config;
+    QCommandLineOption port;
+    QCommandLineOption bind;
+    QCommandLineOption keys;
+    QCommandLineOption noise;
+    QCommandLineOption silence;
+    QCommandLineOption quiet;
+};
+
+Options addOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QString::fromUtf8(description));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const Options o{
+        help,
+        version,
+        QCommandLineOption({QStringLiteral("c"), QStringLiteral("config")},
+                           QStringLiteral("Plant configuration file (the panel's)."), QStringLiteral("file")),
+        QCommandLineOption(QStringLiteral("port"),
+                           QStringLiteral("Port to listen on; 0 picks a free one. Default: the "
+                                          "configuration's TELSO_PORT, else 6057."),
+                           QStringLiteral("n")),
+        QCommandLineOption(QStringLiteral("bind"), QStringLiteral("Address to listen on (default 127.0.0.1)."),
+                           QStringLiteral("address"), QStringLiteral("127.0.0.1")),
+        QCommandLineOption(QStringLiteral("keys"),
+                           QStringLiteral("Key file: a login must bring the key its challenge "
+                                          "selects (challenge mod number of keys). Without it any "
+                                          "key is taken."),
+                           QStringLiteral("file")),
+        QCommandLineOption(QStringLiteral("noise"), QStringLiteral("Relative noise on measured flows, e.g. 0.02."),
+                           QStringLiteral("fraction")),
+        QCommandLineOption(QStringLiteral("silence"),
+                           QStringLiteral("Start with this device address or node silenced "
+                                          "(repeatable)."),
+                           QStringLiteral("address")),
+        QCommandLineOption(QStringLiteral("quiet"), QStringLiteral("Print no transcript.")),
+    };
+    parser.addOptions({o.config, o.port, o.bind, o.keys, o.noise, o.silence, o.quiet});
+    return o;
+}
+
+struct Settings
+{
+    quint16 port = DefaultPort;
+    QHostAddress bind;
+    double noise = 0;
+    LoginKeys keys;
+};
+
+// What is wrong with the options, empty when nothing is.
+QString readSettings(const QCommandLineParser &parser, const Options &o, const Config &config, Settings &s)
+{
+    if (parser.isSet(o.port)) {
+        if (!panelPort(parser.value(o.port), s.port))
+            return QStringLiteral("not a port: %1").arg(parser.value(o.port));
+    } else if (config.contains(QStringLiteral("TELSO_PORT"))) {
+        const QString text = config.value(QStringLiteral("TELSO_PORT"), QString());
+        if (!panelPort(text, s.port))
+            return QStringLiteral("TELSO_PORT %1 is no port; give --port").arg(text);
+    }
+    s.bind = QHostAddress(parser.value(o.bind));
+    if (s.bind.isNull())
+        return QStringLiteral("not an address: %1").arg(parser.value(o.bind));
+    if (parser.isSet(o.noise)) {
+        bool ok = false;
+        s.noise = parser.value(o.noise).toDouble(&ok);
+        if (!ok || s.noise < 0 || s.noise > 1)
+            return QStringLiteral("--noise wants a fraction from 0 to 1");
+    }
+    if (parser.isSet(o.keys)) {
+        QString error;
+        if (!s.keys.load(parser.value(o.keys), &error))
+            return QStringLiteral("cannot read the keys %1: %2").arg(parser.value(o.keys), error);
+        if (s.keys.isEmpty())
+            return QStringLiteral("no keys in %1").arg(parser.value(o.keys));
+    }
+    return QString();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -46,103 +137,46 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(kestruneVersion());
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "A message server with simulated valves and mass-flow controllers behind it, built from the panel's\n"
-        "configuration file. Prints \"kestrune-sim listening on ADDRESS:PORT\" first, then a time-stamped\n"
-        "transcript of every line received (<-), sent (->) or dropped (xx). Requests to the name \"Sim\"\n"
-        "inject faults: Silence ADDRESS, Unsilence ADDRESS, Drop CLIENT, Raw CLIENT TEXT,\n"
-        "SetChannel NODE CHANNEL 0|1, Stick NODE.CHANNEL, Unstick NODE.CHANNEL, Help."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption configOption({QStringLiteral("c"), QStringLiteral("config")},
-                                          QStringLiteral("Plant configuration file (the panel's)."),
-                                          QStringLiteral("file"));
-    const QCommandLineOption portOption(QStringLiteral("port"),
-                                        QStringLiteral("Port to listen on; 0 picks a free one. Default: the "
-                                                       "configuration's TELSO_PORT, else 6057."),
-                                        QStringLiteral("n"));
-    const QCommandLineOption bindOption(QStringLiteral("bind"),
-                                        QStringLiteral("Address to listen on (default 127.0.0.1)."),
-                                        QStringLiteral("address"), QStringLiteral("127.0.0.1"));
-    const QCommandLineOption keysOption(QStringLiteral("keys"),
-                                        QStringLiteral("Key file: a login must bring the key its challenge "
-                                                       "selects (challenge mod number of keys). Without it any "
-                                                       "key is taken."),
-                                        QStringLiteral("file"));
-    const QCommandLineOption noiseOption(QStringLiteral("noise"),
-                                         QStringLiteral("Relative noise on measured flows, e.g. 0.02."),
-                                         QStringLiteral("fraction"));
-    const QCommandLineOption silenceOption(QStringLiteral("silence"),
-                                           QStringLiteral("Start with this device address or node silenced "
-                                                          "(repeatable)."),
-                                           QStringLiteral("address"));
-    const QCommandLineOption quietOption(QStringLiteral("quiet"), QStringLiteral("Print no transcript."));
-    parser.addOptions({configOption, portOption, bindOption, keysOption, noiseOption, silenceOption, quietOption});
+    const Options o = addOptions(parser);
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
-    if (parser.isSet(helpOption))
+    if (parser.isSet(o.help))
         parser.showHelp(0);
-    if (parser.isSet(versionOption))
+    if (parser.isSet(o.version))
         parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
 
     Config config;
-    if (parser.isSet(configOption) && !config.readFile(parser.value(configOption)))
-        return fail(QStringLiteral("cannot read the configuration %1").arg(parser.value(configOption)));
-
-    quint16 port = DefaultPort;
-    if (parser.isSet(portOption)) {
-        if (!panelPort(parser.value(portOption), port))
-            return fail(QStringLiteral("not a port: %1").arg(parser.value(portOption)));
-    } else if (config.contains(QStringLiteral("TELSO_PORT"))) {
-        const QString text = config.value(QStringLiteral("TELSO_PORT"), QString());
-        if (!panelPort(text, port))
-            return fail(QStringLiteral("TELSO_PORT %1 is no port; give --port").arg(text));
-    }
-    const QHostAddress bindAddress(parser.value(bindOption));
-    if (bindAddress.isNull())
-        return fail(QStringLiteral("not an address: %1").arg(parser.value(bindOption)));
-
-    double noise = 0;
-    if (parser.isSet(noiseOption)) {
-        bool ok = false;
-        noise = parser.value(noiseOption).toDouble(&ok);
-        if (!ok || noise < 0 || noise > 1)
-            return fail(QStringLiteral("--noise wants a fraction from 0 to 1"));
-    }
-
-    LoginKeys keys;
-    if (parser.isSet(keysOption)) {
-        QString error;
-        if (!keys.load(parser.value(keysOption), &error))
-            return fail(QStringLiteral("cannot read the keys %1: %2").arg(parser.value(keysOption), error));
-        if (keys.isEmpty())
-            return fail(QStringLiteral("no keys in %1").arg(parser.value(keysOption)));
-    }
+    if (parser.isSet(o.config) && !config.readFile(parser.value(o.config)))
+        return fail(QStringLiteral("cannot read the configuration %1").arg(parser.value(o.config)));
+    Settings settings;
+    const QString wrong = readSettings(parser, o, config, settings);
+    if (!wrong.isEmpty())
+        return fail(wrong);
 
     Transcript transcript;
-    transcript.setQuiet(parser.isSet(quietOption));
+    transcript.setQuiet(parser.isSet(o.quiet));
 
     RelayServer server(transcript);
-    server.setKeys(keys);
+    server.setKeys(settings.keys);
     PlantTree tree;
     tree.read(config);
     ValveHardware valves(tree, server);
     MfcDevices mfcs(tree, valves, server);
-    mfcs.setNoise(noise);
+    mfcs.setNoise(settings.noise);
     SimControl control(server, valves);
-    if (!server.listen(bindAddress, port))
+    if (!server.listen(settings.bind, settings.port))
         return fail(QStringLiteral("cannot listen on %1:%2: %3")
-                        .arg(bindAddress.toString())
-                        .arg(port)
+                        .arg(settings.bind.toString())
+                        .arg(settings.port)
                         .arg(server.errorString()));
 
     // Always printed, quiet or not: with --port 0 it is how callers learn the port.
     std::printf("kestrune-sim listening on %s:%u\n", qPrintable(server.address().toString()), unsigned(server.port()));
     std::fflush(stdout);
 
-    for (const QString &address : parser.values(silenceOption))
+    for (const QString &address : parser.values(o.silence))
         server.silence(address);
     for (const QString &problem : tree.problems())
         transcript.note(problem);
@@ -150,7 +184,7 @@ int main(int argc, char **argv)
         transcript.note(QStringLiteral("valve node %1").arg(node));
     for (const QString &address : mfcs.addresses())
         transcript.note(QStringLiteral("MFC %1").arg(address));
-    if (!parser.isSet(configOption))
+    if (!parser.isSet(o.config))
         transcript.note(QStringLiteral("no configuration given: relaying only, no hardware"));
 
     return app.exec();

@@ -1,42 +1,24 @@
 #pragma once
 
+#include "plant/plantnode.h"
+
 #include <QList>
-#include <QString>
 #include <QStringList>
 
 #include <functional>
 
 class Config;
 
-// One valve, MFC or plain junction of the plant as the hardware sees it.
-struct PlantNode
-{
-    enum Kind { Plain = 0, Valve = 1, Mfc = 2 };
-
-    int kind = Plain;
-    QString name;
-    QString hwNode;
-    QString channel;
-    bool normallyOn = false;
-    QList<int> children; // upstream: the lines that feed this node
-
-    // Where an MFC's device answers: "node.channel", or the node alone.
-    QString address() const;
-};
-
-// The gas-line tree of the configuration: the VALVE, MFC and NODE lines in
-// the panel's order and the CONNECT lines between them.
+// The gas-line tree of the configuration as the hardware is piped: the
+// plant's valves, MFCs and plain junctions, read as the panel reads them,
+// and every CONNECT line that names two nodes. A line the panel refuses
+// because it would close a loop is a pipe all the same; walks cut loops.
 class PlantTree
 {
 public:
     void read(const Config &config);
 
     const QList<PlantNode> &nodes() const { return list; }
-    // Index of the first node whose name, read as a whole number, is number
-    // and whose kind matches; -1 when there is none.
-    int find(int number, int kind) const;
-    // Kind of a CONNECT type word; -1 for a word that names no kind.
-    static int kindOfWord(const QString &word);
 
     // True when some path from node index up to a source (a node without
     // children) passes only nodes for which isOpen holds. The node itself is
@@ -51,5 +33,7 @@ private:
     bool reachesFromChildren(int index, const std::function<bool(const PlantNode &)> &isOpen, QList<int> &path) const;
 
     QList<PlantNode> list;
+    // Per node, the nodes that feed it (upstream).
+    QList<QList<int>> children;
     QStringList skipped;
 };

@@ -1,19 +1,17 @@
 #pragma once
 
-#include <QObject>
+#include <QCoreApplication>
 #include <QString>
 
 class QWidget;
 
 // Texts and colours of the open and closed state, shared by the valve and
 // MFC panels. State code 0 = open, 1 = closed; any other code gives "".
-class Style : public QObject
+class Style
 {
-    Q_OBJECT
+    Q_DECLARE_TR_FUNCTIONS(Style)
 
 public:
-    Style() = default;
-
     QString buttonStyle(int state) const;
     QString buttonText(int state) const;
     // The state on a panel: a device that did not answer or contradicted a
@@ -21,9 +19,6 @@ public:
     // are muted behind a dashed frame.
     QString panelStyle(int state, bool marked, bool offline) const;
     QString panelText(int state, bool marked) const;
-
-private:
-    Q_DISABLE_COPY(Style)
 };
 
 // Gives widget the style sheet unless it has it already. Every setting

@@ -1,7 +1,7 @@
-#include "nodes/remoteaccess.h"
+#include "bus/remoteaccess.h"
 
 #include "config/takeitem.h"
-#include "window/writelog.h"
+#include "config/writelog.h"
 
 #include <QDebug>
 

@@ -1,4 +1,4 @@
-#include "valves/style.h"
+#include "nodes/style.h"
 
 #include <QWidget>
 

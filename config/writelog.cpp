@@ -1,4 +1,4 @@
-#include "window/writelog.h"
+#include "config/writelog.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "diagram/nodedecoration.h"
+#include "nodes/anode.h"
+
+#include <QList>
+#include <QPen>
+
+class ChCoord;
+class QPainter;
+
+// Draws the plant onto one painter: figures with their fitted labels, pipes
+// and decorations. Made for one paint: each node's flowing state and gas
+// mixture are worked out once however many paths lead to it, so no plant
+// makes a paint grow with the number of its paths.
+class DiagramPainter
+{
+public:
+    // live false: the states drawn may no longer be the plant's; muted.
+    DiagramPainter(QPainter *painter, const ChCoord &coord, bool live);
+
+    void drawNode(aNode *n, const NodeDecoration &decoration);
+    // The pipe from up (which feeds) to down.
+    void drawPipe(aNode *up, aNode *down);
+
+private:
+    struct Segment
+    {
+        double x0;
+        double x1;
+        double y;
+    };
+
+    void drawFigure(aNode *n, const NodeDecoration &decoration);
+    void drawLabel(aNode *n);
+    void drawFittedText(const QRectF &box, int flags, const QString &text);
+    void drawDecoration(const QRect &figure, const NodeDecoration &decoration);
+    // Raises a horizontal run above the earlier runs it would overlap.
+    Segment placeRun(Segment seg) const;
+    QPen shown(const QPen &pen) const;
+
+    QPainter *p;
+    const ChCoord &coord;
+    bool live;
+    FlowMemo memo;
+    // Horizontal pipe runs drawn so far, kept apart from each other.
+    QList<Segment> segments;
+
+    const QPen valveOpenPen{QColor(230, 210, 0), 3};
+    const QPen valveClosedPen{QColor(170, 150, 0), 3};
+    const QPen mfcOnPen{QColor(0, 180, 240), 3};
+    const QPen mfcOffPen{QColor(0, 0, 170), 3};
+    const QPen nodeFlowingPen{QColor(0, 240, 180), 3};
+    const QPen nodeDryPen{QColor(0, 170, 0), 3};
+    const QPen pipeGasPen{QColor(255, 0, 0), 5};
+    const QPen pipeNoGasPen{QColor(0, 0, 0), 5};
+    const QPen textPen{QColor(0, 0, 0), 1};
+};

@@ -60,9 +60,6 @@ aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double 
     settingSV = mfcSV = mfcPV = 0.0;
     purge = 1.0;
     Purge->setText(QStringLiteral("1"));
-    infoBox = new QMessageBox();
-    // The operator keeps working on the panel while the box is open.
-    infoBox->setModal(false);
     DispName->setText(label);
 
     followDevice(BusRouter::FlowController, deviceAddress());

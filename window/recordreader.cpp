@@ -1,10 +1,7 @@
 #include "window/recordreader.h"
+#include "window/blockreader.h"
 
 #include <QFile>
-
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 #include <algorithm>
 #include <charconv>
@@ -81,75 +78,6 @@ int stampMillis(const char *begin, const char *end, qint64 seconds)
     return ms;
 }
 
-// Reads a file block by block on a thread of its own, a few blocks ahead.
-// Blocks come back for the next reads: a fresh one would cost its pages
-// again.
-class BlockReader
-{
-public:
-    BlockReader(QFile &file, qsizetype blockBytes, const std::atomic_bool *cancel)
-        : blockBytes(blockBytes), thread([this, &file, cancel] { run(file, cancel); })
-    {
-    }
-    ~BlockReader()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            stop = true;
-        }
-        changed.notify_all();
-        thread.join();
-    }
-    // Hands the last block back and takes the next one: empty at the end of
-    // the file. False when the file could not be read.
-    bool next(QByteArray &block)
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        if (block.capacity() >= blockBytes)
-            spare.push_back(std::move(block));
-        changed.wait(lock, [this] { return !ready.empty(); });
-        const bool ok = ready.front().second;
-        block = std::move(ready.front().first);
-        ready.erase(ready.begin());
-        changed.notify_all();
-        return ok;
-    }
-
-private:
-    void run(QFile &file, const std::atomic_bool *cancel)
-    {
-        for (;;) {
-            QByteArray block;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [this] { return stop || ready.size() < 3; });
-                if (stop)
-                    return;
-                if (!spare.empty()) {
-                    block = std::move(spare.back());
-                    spare.pop_back();
-                }
-            }
-            block.resize(blockBytes);
-            const qint64 got = cancel && cancel->load() ? -1 : file.read(block.data(), block.size());
-            block.resize(std::max<qint64>(got, 0));
-            std::lock_guard<std::mutex> lock(mutex);
-            ready.emplace_back(std::move(block), got >= 0);
-            changed.notify_all();
-            if (got <= 0)
-                return;
-        }
-    }
-
-    const qsizetype blockBytes;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::pair<QByteArray, bool>> ready;
-    std::vector<QByteArray> spare;
-    bool stop = false;
-    std::thread thread;
-};
-
 } // namespace
 
 RecordData RecordReader::read(const QString &path)
@@ -179,36 +107,43 @@ RecordData RecordReader::read(const QString &path)
                 line(carried.constData(), carried.constData() + carried.size());
             break;
         }
-        const char *p = block.constData();
-        const char *end = p + block.size();
-        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
-        if (!nl) {
-            carried += block;
-            if (carried.size() > longestLine) {
-                // No plant has rows this long: foreign bytes, kept out of memory.
-                if (!skipToLineEnd)
-                    ++data.skips.foreign;
-                skipToLineEnd = true;
-                carried.clear();
-            }
-            continue;
-        }
-        if (!skipToLineEnd) {
-            carried.append(p, nl - p);
-            line(carried.constData(), carried.constData() + carried.size());
-            keepPrevious();
-        }
-        skipToLineEnd = false;
-        p = nl + 1;
-        while ((nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p))))) {
-            line(p, nl);
-            p = nl + 1;
-        }
-        carried = QByteArray(p, end - p);
-        keepPrevious();
+        takeBlock(block, carried, skipToLineEnd);
     }
     finish();
     return std::move(data);
+}
+
+// Reads the lines a block completes; carried holds a line the block ends
+// inside of, to be finished by the next block.
+void RecordReader::takeBlock(const QByteArray &block, QByteArray &carried, bool &skipToLineEnd)
+{
+    const char *p = block.constData();
+    const char *end = p + block.size();
+    const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+    if (!nl) {
+        carried += block;
+        if (carried.size() > longestLine) {
+            // No plant has rows this long: foreign bytes, kept out of memory.
+            if (!skipToLineEnd)
+                ++data.skips.foreign;
+            skipToLineEnd = true;
+            carried.clear();
+        }
+        return;
+    }
+    if (!skipToLineEnd) {
+        carried.append(p, nl - p);
+        line(carried.constData(), carried.constData() + carried.size());
+        keepPrevious();
+    }
+    skipToLineEnd = false;
+    p = nl + 1;
+    while ((nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p))))) {
+        line(p, nl);
+        p = nl + 1;
+    }
+    carried = QByteArray(p, end - p);
+    keepPrevious();
 }
 
 RecordData RecordReader::readText(const QByteArray &text)

@@ -64,6 +64,7 @@ private:
         bool onlyZeroOne = true;
     };
 
+    void takeBlock(const QByteArray &block, QByteArray &carried, bool &skipToLineEnd);
     void line(const char *begin, const char *end);
     void header(const char *begin, const char *end);
     void row(const char *begin, const char *end);

@@ -243,6 +243,14 @@ void aValve::showCountdown(QLineEdit *field, int remain_msec)
     restyle(field, QLatin1String(countingStyle));
 }
 
+void aValve::showTimeField(QLineEdit *field)
+{
+    // A countdown may have styled it already.
+    if (field->styleSheet().isEmpty())
+        field->setStyleSheet(QLatin1String(idleStyle));
+    field->show();
+}
+
 void aValve::showBlankTimeToOpen()
 {
     showCountdown(DispTimeToOpen, openTimer->interval());

@@ -35,6 +35,9 @@ public:
 
     QLineEdit *timeToOpenField() const { return DispTimeToOpen; }
     QLineEdit *timeToCloseField() const { return DispTimeToClose; }
+    // Shows a time field, styled only then: most valves keep theirs hidden,
+    // and a styled field costs memory and start-up time.
+    void showTimeField(QLineEdit *field);
 
     // Called with every refusal box right after it is shown, so that a
     // caller (the tests) can look at it without a person dismissing it.

@@ -2,6 +2,88 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>AlarmList</name>
+    <message>
+        <source>1 alarm, %1 unacknowledged</source>
+        <translation>警報 1 件、未確認 %1 件</translation>
+    </message>
+    <message>
+        <source>%1 alarms, %2 unacknowledged</source>
+        <translation>警報 %1 件、未確認 %2 件</translation>
+    </message>
+    <message>
+        <source>Minor</source>
+        <translation>軽故障</translation>
+    </message>
+    <message>
+        <source>Invalid</source>
+        <translation>無効</translation>
+    </message>
+    <message>
+        <source>Major</source>
+        <translation>重故障</translation>
+    </message>
+    <message>
+        <source>Active</source>
+        <translation>発生中</translation>
+    </message>
+    <message>
+        <source>Cleared</source>
+        <translation>復帰</translation>
+    </message>
+    <message>
+        <source>%1 at %2</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>未確認</translation>
+    </message>
+    <message>
+        <source>%1: %2, raised %3</source>
+        <translation>%1: %2 (発生 %3)</translation>
+    </message>
+    <message>
+        <source>Raised</source>
+        <translation>発生時刻</translation>
+    </message>
+    <message>
+        <source>Severity</source>
+        <translation>重要度</translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <translation>発生元</translation>
+    </message>
+    <message>
+        <source>Alarm</source>
+        <translation>警報</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>状態</translation>
+    </message>
+    <message>
+        <source>Acknowledged</source>
+        <translation>確認</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmWindow</name>
+    <message>
+        <source>Alarms</source>
+        <translation>警報一覧</translation>
+    </message>
+    <message>
+        <source>Acknowledge</source>
+        <translation>確認</translation>
+    </message>
+    <message>
+        <source>Acknowledge All</source>
+        <translation>すべて確認</translation>
+    </message>
+</context>
+<context>
     <name>Body</name>
     <message>
         <source>Exclusive Valves</source>
@@ -87,6 +169,82 @@
         <source>Record rows not written: %1</source>
         <translation>記録ファイルに書き込めなかった行: %1</translation>
     </message>
+    <message>
+        <source>%1 (since %2)</source>
+        <translation>%1 (%2 から)</translation>
+    </message>
+    <message>
+        <source>Stop All</source>
+        <translation>全停止</translation>
+    </message>
+    <message>
+        <source>Not confirmed by %1</source>
+        <translation>%1 から確認がありません</translation>
+    </message>
+    <message>
+        <source>Cannot be written: what goes to it is lost</source>
+        <translation>書き込めません: 書き込む内容は失われます</translation>
+    </message>
+    <message>
+        <source>Record file</source>
+        <translation>記録ファイル</translation>
+    </message>
+    <message>
+        <source>History file</source>
+        <translation>履歴ファイル</translation>
+    </message>
+    <message>
+        <source>Double click: close</source>
+        <translation>ダブルクリック: 閉</translation>
+    </message>
+    <message>
+        <source>Double click: open</source>
+        <translation>ダブルクリック: 開</translation>
+    </message>
+    <message>
+        <source>%1 via %2: %3</source>
+        <translation>%1 (%2 経由): %3</translation>
+    </message>
+    <message>
+        <source>Opened: its exclusive partners were closed</source>
+        <translation>開きました: 排他バルブを閉じました</translation>
+    </message>
+    <message>
+        <source>Server link</source>
+        <translation>サーバー接続</translation>
+    </message>
+    <message>
+        <source>Connection to the server lost</source>
+        <translation>サーバーとの接続が切れました</translation>
+    </message>
+    <message>
+        <source>Connection lost</source>
+        <translation>接続が切れました</translation>
+    </message>
+    <message>
+        <source>Panel</source>
+        <translation>パネル</translation>
+    </message>
+    <message>
+        <source>Open the alarm list</source>
+        <translation>警報一覧を開く</translation>
+    </message>
+    <message>
+        <source>Alarms</source>
+        <translation>警報</translation>
+    </message>
+    <message>
+        <source>Alarm List</source>
+        <translation>警報一覧</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>履歴</translation>
+    </message>
+    <message>
+        <source>%1, by %2</source>
+        <translation>%1、確認者 %2</translation>
+    </message>
 </context>
 <context>
     <name>GView</name>
@@ -97,6 +255,69 @@
     <message>
         <source>Disconnected</source>
         <translation>未接続</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWindow</name>
+    <message>
+        <source>History</source>
+        <translation>履歴</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>時刻</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>種類</translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <translation>発生元</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>内容</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>絞り込み</translation>
+    </message>
+    <message>
+        <source>Alarm</source>
+        <translation>警報発生</translation>
+    </message>
+    <message>
+        <source>Cleared</source>
+        <translation>警報復帰</translation>
+    </message>
+    <message>
+        <source>Acknowledged</source>
+        <translation>警報確認</translation>
+    </message>
+    <message>
+        <source>Operator</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>Request</source>
+        <translation>要求</translation>
+    </message>
+    <message>
+        <source>Refused</source>
+        <translation>拒否</translation>
+    </message>
+    <message>
+        <source>Interlock</source>
+        <translation>インターロック</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>接続</translation>
+    </message>
+    <message>
+        <source>Timed</source>
+        <translation>時間動作</translation>
     </message>
 </context>
 <context>
@@ -442,6 +663,22 @@
         <source>set value %1</source>
         <translation>設定値 %1</translation>
     </message>
+    <message>
+        <source>Flow abnormal: measured %1 against set point %2</source>
+        <translation>流量異常: 設定値 %2 に対して測定値 %1</translation>
+    </message>
+    <message>
+        <source>%1 (since %2)</source>
+        <translation>%1 (%2 から)</translation>
+    </message>
+    <message>
+        <source>Set %1</source>
+        <translation>設定 %1</translation>
+    </message>
+    <message>
+        <source>Purge magnification %1</source>
+        <translation>パージ倍率 %1</translation>
+    </message>
 </context>
 <context>
     <name>aNode</name>
@@ -503,6 +740,30 @@
     <message>
         <source>Time to close (minutes:seconds): counts down until the valve closes by itself; type a new time, 0 switches it off</source>
         <translation>閉じるまでの時間（分:秒）：バルブが自動で閉じるまでの残り時間です。新しい時間を入力できます。0 で無効になります</translation>
+    </message>
+    <message>
+        <source>Close button</source>
+        <translation>閉ボタン</translation>
+    </message>
+    <message>
+        <source>Open button</source>
+        <translation>開ボタン</translation>
+    </message>
+    <message>
+        <source>Timed opening skipped: %1</source>
+        <translation>時間による開をしませんでした: %1</translation>
+    </message>
+    <message>
+        <source>Timed closing skipped: %1</source>
+        <translation>時間による閉をしませんでした: %1</translation>
+    </message>
+    <message>
+        <source>Timed opening carried out</source>
+        <translation>時間による開を実行しました</translation>
+    </message>
+    <message>
+        <source>Timed closing carried out</source>
+        <translation>時間による閉を実行しました</translation>
     </message>
 </context>
 </TS>

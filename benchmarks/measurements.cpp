@@ -226,7 +226,7 @@ void stopProcess(QProcess &process)
 qint64 recordRows(const QTemporaryDir &dir)
 {
     qint64 rows = 0;
-    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("Kestrune-*.log")}, QDir::Files, QDir::Name);
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("Kestrune-[0-9]*.log")}, QDir::Files, QDir::Name);
     for (const QString &name : files) {
         QFile file(dir.filePath(name));
         if (!file.open(QIODevice::ReadOnly))

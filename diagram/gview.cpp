@@ -121,8 +121,10 @@ QList<aNode *> GView::nodesAt(const QPointF &pixel) const
 
 void GView::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    for (aNode *node : nodesAt(event->position()))
+    for (aNode *node : nodesAt(event->position())) {
+        emit nodeDoubleClicked(node);
         node->doubleClickAction();
+    }
 }
 
 bool GView::event(QEvent *event)

@@ -52,6 +52,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     bool event(QEvent *event) override;
 
+signals:
+    // The operator double-clicked the node's figure (before its action).
+    void nodeDoubleClicked(aNode *node);
+
 private:
     Q_DISABLE_COPY(GView)
 

@@ -376,6 +376,7 @@ void aMFC::chkFlow()
         // A closed controller must not let gas through: hold the flow itself
         // below the limit, the set value being 0 here anyway.
         normal = std::fabs(mfcPV) < 1.0;
+    setFlowAlarm(!normal);
     if (normal == flowNormal)
         return;
     if (telso)

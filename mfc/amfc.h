@@ -61,6 +61,13 @@ public:
     // Whole number, halves away from zero; clamped to the int range.
     static int roundHalfAway(double v);
 
+    // The flow check found the measured flow off the set value; it stays so
+    // until a check finds it normal again, whatever the hold in between.
+    bool flowAbnormal() const { return flowAlarm; }
+    QDateTime flowAlarmSince() const { return flowSince; }
+    // What the alarm says, in display units as the panel shows them.
+    QString flowAlarmText() const;
+
     double settingSV = 0.0;
     double mfcSV = 0.0;
     double mfcPV = 0.0;
@@ -75,6 +82,7 @@ signals:
     void newValue();
     // The operator's set point was not sent; text says why.
     void setPointRefused(const QString &text);
+    void flowAlarmChanged(bool abnormal);
 
 public slots:
     void updateSetPoint();
@@ -104,8 +112,12 @@ private:
     void takeSetValueReport(const TMsg &msg, bool reply);
     void refreshLook() override;
     QString reportedText() const override;
+    void setFlowAlarm(bool on);
+    void showFlowAlarm();
 
     Style style;
+    bool flowAlarm = false;
+    QDateTime flowSince;
     QString setPointStyle;
     // The number in the read-only Floating field, kept from when the field
     // was written: every record row of a large plant reads all of them.

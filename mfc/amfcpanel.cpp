@@ -38,6 +38,7 @@ QString aMFC::displayText(double v)
 
 void aMFC::setClicked()
 {
+    emit operatorAction(tr("Set %1").arg(NewSetPoint->text()));
     // A mistyped set point ("5O") would otherwise go out as 0: it stays in
     // the field, marked, and nothing is sent.
     if (!isDecimal(NewSetPoint->text())) {
@@ -91,5 +92,8 @@ void aMFC::showInfo()
 
 void aMFC::newPurge()
 {
+    const double before = purge;
     setPurge(toDecimal(Purge->text()));
+    if (purge != before)
+        emit operatorAction(tr("Purge magnification %1").arg(Purge->text()));
 }

@@ -158,6 +158,10 @@ signals:
     // The last command was confirmed, or not (contradicted, unanswered, or
     // the link went before the answer).
     void confirmationSettled(bool confirmed);
+    // The operator did something on the node's panel (text says what).
+    void operatorAction(const QString &text);
+    // A request of another bus client changed the plant through this node.
+    void requestCarriedOut(const QString &sender, const QString &request, const QString &reply);
 
 protected:
     // Valves and MFCs with a hardware node have their device watched.

@@ -158,7 +158,9 @@ void aNode::AskSetNewGas(const TMsg &msg)
     double applied = 0.0;
     const bool limited = applyGasRoute(route, flowText, applied);
     // Only a reduction is reported as a number; otherwise the request's own text.
-    telso->reply(msg, QStringLiteral("Ok: %1").arg(limited ? shortest(applied) : flowText));
+    const QString answer = QStringLiteral("Ok: %1").arg(limited ? shortest(applied) : flowText);
+    telso->reply(msg, answer);
+    emit requestCarriedOut(msg.from, (msg.cmd + QLatin1Char(' ') + msg.params).trimmed(), answer);
 }
 
 void aNode::AskGetNowGas(const TMsg &msg)
@@ -181,4 +183,5 @@ void aNode::AskSetPurge(const TMsg &msg)
     }
     setPurgeTree(this, toDecimal(msg.paramList.first()));
     telso->reply(msg, QStringLiteral("Ok:"));
+    emit requestCarriedOut(msg.from, (msg.cmd + QLatin1Char(' ') + msg.params).trimmed(), QStringLiteral("Ok:"));
 }

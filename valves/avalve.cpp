@@ -41,7 +41,7 @@ aValve::aValve(const QString &nodeName, int panelColumn, const QString &gas, dou
             watch->questionSent(QStringLiteral("IsOn %1").arg(this->channel));
         });
     }
-    connect(B, &QPushButton::clicked, this, &aValve::openClose);
+    connect(B, &QPushButton::clicked, this, &aValve::buttonClicked);
     connect(this, &aNode::timeToOpen, this, &aValve::actionTimeToOpen);
     connect(this, &aNode::timeToClose, this, &aValve::actionTimeToClose);
     connect(this, &aNode::timeToOpenTick, this, &aValve::tickTimeToOpen);
@@ -99,6 +99,12 @@ QString aValve::deviceText() const
 QString aValve::reportedText() const
 {
     return stat ? tr("open") : tr("closed");
+}
+
+void aValve::buttonClicked()
+{
+    emit operatorAction(stat ? tr("Close button") : tr("Open button"));
+    openClose();
 }
 
 void aValve::openClose()
@@ -203,8 +209,13 @@ void aValve::actionTimeToClose()
 void aValve::timedSwitch(bool open)
 {
     const QString what = open ? QStringLiteral("open") : QStringLiteral("close");
-    const auto missed = [this, what](const QString &why) {
+    const auto missed = [this, what, open](const QString &why) {
         writeLog(QStringLiteral("Valv [%1] : time to %2 came while %3; nothing was sent").arg(label, what, why));
+        emit timedAction((open ? tr("Timed opening skipped: %1") : tr("Timed closing skipped: %1")).arg(why));
+    };
+    const auto carryOut = [this, open] {
+        emit timedAction(open ? tr("Timed opening carried out") : tr("Timed closing carried out"));
+        vOpen(open);
     };
     const QString silent = QStringLiteral("the server was not answering");
     if (linkDown()) {
@@ -212,13 +223,13 @@ void aValve::timedSwitch(bool open)
         return;
     }
     if (!telso || telso->linkTimeout() <= 0) {
-        vOpen(open);
+        carryOut();
         return;
     }
     telso->sendCommand(nodeName, hwNode, QStringLiteral("IsOn %1").arg(channel), QString());
-    telso->whenHeard(this, [this, open, missed, silent](bool heard) {
+    telso->whenHeard(this, [carryOut, missed, silent](bool heard) {
         if (heard)
-            vOpen(open);
+            carryOut();
         else
             missed(silent);
     });
@@ -351,6 +362,7 @@ void aValve::sendSwitch(bool open)
 // would hold back every later line.
 void aValve::showRefusal(const QString &message)
 {
+    emit actionRefused(message);
     auto *box = new QMessageBox(QMessageBox::Warning, tr("Can't open the Valve"), message, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();

@@ -48,6 +48,10 @@ public:
 
 signals:
     void triedToOpenExclusiveValves();
+    // Its conditions kept the valve from opening or closing.
+    void actionRefused(const QString &message);
+    // A timed opening or closing was carried out, or skipped (text says which).
+    void timedAction(const QString &text);
 
 public slots:
     void openClose();
@@ -73,6 +77,7 @@ public slots:
 private:
     Q_DISABLE_COPY(aValve)
 
+    void buttonClicked();
     void showCountdown(QLineEdit *field, int remain_msec);
     void timedSwitch(bool open);
     void showRefusal(const QString &message);

@@ -8,7 +8,9 @@
 #include "nodes/anode.h"
 #include "plant/plantdescription.h"
 #include "valves/avalve.h"
+#include "window/alarmwindow.h"
 #include "window/checkedappend.h"
+#include "window/historywindow.h"
 #include "window/plantbuilder.h"
 #include "window/recorder.h"
 #include "window/stopreport.h"
@@ -78,6 +80,7 @@ Body::Body()
     StopAll->setShortcut(QKeySequence(Qt::Key_F12));
     connect(actionControllTimeToOpenClose, &QAction::triggered, this, &Body::controllTimeToOpenClose);
     setupTrends();
+    setupAlarms();
 
     show();
 }
@@ -105,6 +108,8 @@ Body::~Body()
 {
     // The trend window shows the trend model, which would go first.
     delete trendView;
+    delete alarmView;
+    delete historyView;
     // The window lives as long as the process, so this only tidies up the
     // end: the plant goes with its builder and its panels.
     plant.reset();
@@ -178,6 +183,7 @@ aNode *Body::findNode(int number, int type) const
 
 void Body::stopAll()
 {
+    logOperator(tr("Stop All"));
     if (!bus->isLoggedIn() || !bus->isAnswering()) {
         commandNotSent();
         return;

@@ -11,7 +11,12 @@
 #include <memory>
 
 class aNode;
+class AlarmList;
+class AlarmWindow;
 class CheckedAppend;
+class EventHistory;
+class HistoryWindow;
+class QToolButton;
 class GView;
 class PlantBuilder;
 class QGridLayout;
@@ -62,6 +67,13 @@ public:
     TrendModel *trends() const { return trendModel; }
     TrendWindow *trendWindow() const { return trendView; }
 
+    // The latched alarms, the day's events and the writes of the events file.
+    AlarmList *alarms() const { return alarmList; }
+    EventHistory *eventHistory() const { return history; }
+    CheckedAppend *historyWrites() const { return historyFile; }
+    AlarmWindow *alarmWindow() const { return alarmView; }
+    HistoryWindow *historyWindow() const { return historyView; }
+
     // The clock the record file reads; tests set it to cross midnight or 2038.
     static std::function<QDateTime()> clock;
 
@@ -78,6 +90,8 @@ public slots:
     void showRefusals();
     void showRefusal(const QString &text);
     void showTrends();
+    void showAlarms();
+    void showHistory();
 
 private:
     Q_DISABLE_COPY(Body)
@@ -115,4 +129,19 @@ private:
     void setupTrends();
     TrendModel *trendModel = nullptr;
     TrendWindow *trendView = nullptr;
+
+    void setupAlarms();
+    void logOperator(const QString &text);
+    void watchAlarmSources();
+    void watchNodeAlarms(aNode *node);
+    void logNodeEvents(aNode *node);
+    void followLink();
+    void showAlarmCount();
+    AlarmList *alarmList = nullptr;
+    EventHistory *history = nullptr;
+    CheckedAppend *historyFile = nullptr;
+    QToolButton *alarmCounter = nullptr;
+    AlarmWindow *alarmView = nullptr;
+    HistoryWindow *historyView = nullptr;
+    bool linkWasUp = false;
 };

@@ -28,6 +28,7 @@ bool CheckedAppend::append(const QString &fileName, const QString &text, const Q
             inFailure = false;
             report(
                 QStringLiteral("%1 %2 is written again after %3 failed writes").arg(what, fileName).arg(failedInRun));
+            emit failingChanged(false);
         }
         return true;
     }
@@ -40,6 +41,8 @@ bool CheckedAppend::append(const QString &fileName, const QString &text, const Q
     }
     ++failedInRun;
     emit failuresChanged(failed);
+    if (failedInRun == 1)
+        emit failingChanged(true);
     return false;
 }
 

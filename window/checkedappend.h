@@ -26,6 +26,8 @@ public:
 
 signals:
     void failuresChanged(int failures);
+    // failing() changed: the first failure of a run, or the next good write.
+    void failingChanged(bool failing);
 
 private:
     Q_DISABLE_COPY(CheckedAppend)

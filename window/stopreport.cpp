@@ -50,12 +50,13 @@ void StopReport::finish()
         for (aNode *node : std::as_const(order))
             if (which.contains(node))
                 names << node->label;
-        return names.join(QStringLiteral(", "));
+        return names;
     };
     QStringList parts;
     if (!unconfirmed.isEmpty())
-        parts << tr("Stop All: no confirmation from %1").arg(labels(unconfirmed));
+        parts << tr("Stop All: no confirmation from %1").arg(labels(unconfirmed).join(QStringLiteral(", ")));
     if (!stillOpen.isEmpty())
-        parts << tr("Stop All: still open, closing refused: %1").arg(labels(stillOpen));
+        parts << tr("Stop All: still open, closing refused: %1").arg(labels(stillOpen).join(QStringLiteral(", ")));
     emit report(parts.isEmpty() ? tr("Stop All: every valve and MFC confirmed") : parts.join(QStringLiteral("; ")));
+    emit finished(labels(unconfirmed));
 }

@@ -22,6 +22,9 @@ public:
 signals:
     // The text for the status bar: first that it waits, then the outcome.
     void report(const QString &text);
+    // The outcome: the labels of the valves and MFCs that did not confirm,
+    // empty when every one did.
+    void finished(const QStringList &unconfirmed);
 
 private:
     Q_DISABLE_COPY(StopReport)

@@ -62,7 +62,7 @@ qint64 PanelProcess::residentKiB(qint64 pid)
 
 template <typename Visit> void PanelProcess::forEachRecordRow(Visit visit) const
 {
-    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("Kestrune-*.log")}, QDir::Files, QDir::Name);
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("Kestrune-[0-9]*.log")}, QDir::Files, QDir::Name);
     for (const QString &name : files) {
         QFile file(dir.filePath(name));
         if (!file.open(QIODevice::ReadOnly))

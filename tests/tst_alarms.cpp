@@ -1,0 +1,256 @@
+// Alarms as the operator meets them: the latched list in every order, the
+// flow alarm on the MFC panel and in the diagram, the events file, and
+// files that cannot be written.
+#include "diagram/gview.h"
+#include "mfc/amfc.h"
+#include "support/configtext.h"
+#include "support/fakeserver.h"
+#include "support/tempworkdir.h"
+#include "valves/avalve.h"
+#include "window/alarmlist.h"
+#include "window/body.h"
+#include "window/eventhistory.h"
+#include "window/historywindow.h"
+#include "window/trendmodel.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+const QByteArray plant = "VALVE 1 0 N2 1.0 Main VBox ch1 20 20 4 4\nMFC 1 0 N2 1.0 MFC1 MBox c1 40 70 8 6 0 0\n"
+                         "CONNECT VALVE 1 MFC 1\nTELSO_CH Line1 MFC 1\nTELSO_IP 127.0.0.1\nLINK_TIMEOUT 0\n"
+                         "CONFIRM_TIMEOUT 600\nDEVICE_POLL 0\n"; // no device marks: the fake server never answers
+const QColor alarmRed(220, 0, 0);
+
+int pixelsOf(const QImage &image, const QColor &colour, const QRect &area)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += image.pixelColor(x, y) == colour;
+    return n;
+}
+
+struct Panel // a Body logged in to a fake server
+{
+    explicit Panel(const QByteArray &extra = {})
+    {
+        loadConfig(dir, plant + extra + "TELSO_PORT " + server.portText().toUtf8() + '\n');
+        body = std::make_unique<Body>();
+    }
+    aMFC *mfc() const { return static_cast<aMFC *>(body->findNode(1, aNode::MFC)); }
+    aValve *valve() const { return static_cast<aValve *>(body->findNode(1, aNode::Valve)); }
+    void device(const QString &text) { server.send("MBox.c1>Kestrune " + text); }
+
+    TempWorkDir dir;
+    FakeServer server;
+    std::unique_ptr<Body> body;
+};
+
+} // namespace
+
+class TestAlarms : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void latching_data();
+    void latching();
+    void flowAlarmOnScreen();
+    void historyLines();
+    void unwritableFiles_data();
+    void unwritableFiles();
+};
+
+void TestAlarms::latching_data()
+{
+    QTest::addColumn<QStringList>("steps"); // "raise K [minor]", "clear K", "ack K", "ackall"
+    QTest::addColumn<QString>("counter");
+    QTest::addColumn<QString>("rows"); // each row: key, active (A) or cleared (C), acknowledged (+) or not (-)
+
+    using L = QStringList;
+    QTest::newRow("raised") << L{"raise a"} << "1 alarm, 1 unacknowledged"
+                            << "aA-";
+    QTest::newRow("cleared, not acknowledged") << L{"raise a", "clear a"} << "1 alarm, 1 unacknowledged"
+                                               << "aC-";
+    QTest::newRow("acknowledged, still active") << L{"raise a", "ack a"} << "1 alarm, 0 unacknowledged"
+                                                << "aA+";
+    QTest::newRow("cleared then acknowledged") << L{"raise a", "clear a", "ack a"} << ""
+                                               << "";
+    QTest::newRow("acknowledged then cleared") << L{"raise a", "ack a", "clear a"} << ""
+                                               << "";
+    QTest::newRow("raised twice") << L{"raise a", "raise a"} << "1 alarm, 1 unacknowledged"
+                                  << "aA-";
+    QTest::newRow("back before acknowledged") << L{"raise a", "clear a", "raise a"} << "2 alarms, 2 unacknowledged"
+                                              << "aC- aA-";
+    QTest::newRow("acknowledge all") << L{"raise a", "raise b minor", "clear b", "ackall"}
+                                     << "1 alarm, 0 unacknowledged"
+                                     << "aA+";
+    QTest::newRow("clear unknown, ack twice")
+        << L{"clear x", "raise a", "ack a", "ack a"} << "1 alarm, 0 unacknowledged"
+        << "aA+";
+}
+
+void TestAlarms::latching()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, counter);
+    QFETCH(QString, rows);
+
+    AlarmList list("op", [] { return QDateTime(QDate(2026, 12, 6), QTime(10, 0)); });
+    for (const QString &step : steps) {
+        const QStringList w = step.split(' ');
+        if (w[0] == "raise")
+            list.raise(w[1], "src " + w[1], w.value(2) == "minor" ? AlarmInterval::Minor : AlarmInterval::Major, "t");
+        else if (w[0] == "clear")
+            list.clear(w[1]);
+        else if (w[0] == "ackall")
+            list.acknowledgeAll();
+        for (int row = 0; w[0] == "ack" && row < list.rowCount(); ++row)
+            if (list.alarm(row).key == w[1])
+                list.acknowledge(row);
+    }
+    QStringList got;
+    for (int row = 0; row < list.rowCount(); ++row) {
+        const AlarmList::Alarm &a = list.alarm(row);
+        got << a.key + (a.active ? "A" : "C") + (a.acknowledged() ? "+" : "-");
+        if (a.acknowledged())
+            QCOMPARE(list.data(list.index(row, AlarmList::Acknowledged)).toString(), "op at 2026-12-06 10:00:00");
+    }
+    QCOMPARE(got.join(' '), rows);
+    QCOMPARE(list.counterText(), counter);
+    const bool major = rows.contains('a'); // a is major, b minor; an empty list counts as minor
+    QCOMPARE(AlarmList::colour(list.worst()), major ? QColor(220, 0, 0) : QColor(255, 230, 0));
+}
+
+// The flow check's alarm shows on the panel and in the diagram within a second, the panel looks as before once
+// the flow is normal again, and the alarm stays listed until acknowledged.
+void TestAlarms::flowAlarmOnScreen()
+{
+    Panel p;
+    p.body->diagram()->setFixedSize(400, 300);
+    p.mfc()->setCheckHoldInterval(100);
+    QVERIFY(p.server.waitForLogin());
+    auto *floating = p.mfc()->findChild<QLineEdit *>("Floating");
+    p.device("_ChangedSettingValue 50");
+    p.device("_ChangedValue 50");
+    QTRY_COMPARE_WITH_TIMEOUT(floating->text(), QString(" 50.0"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!p.mfc()->checkHeld, 10000);
+    const QImage normal = p.mfc()->grab().toImage();
+    // The diagram maps (40, 70) +- (8, 6) onto 400 x 300: the figure's left edge is at x 128, y 72..108.
+    const QRect leftOfFigure(118, 80, 8, 20);
+    QCOMPARE(pixelsOf(p.body->diagram()->grab().toImage(), alarmRed, leftOfFigure), 0);
+
+    p.device("_ChangedValue 0");
+    QTRY_VERIFY_WITH_TIMEOUT(p.mfc()->flowAbnormal(), 1000);
+    QCOMPARE(floating->grab().toImage().pixelColor(4, floating->height() / 2), alarmRed);
+    QVERIFY(pixelsOf(p.body->diagram()->grab().toImage(), alarmRed, leftOfFigure) > 0);
+    QVERIFY(floating->toolTip().startsWith("Flow abnormal: measured 0.0 against set point 50.0 (since "));
+    QCOMPARE(p.body->alarms()->rowCount(), 1);
+
+    p.device("_ChangedValue 50");
+    QTRY_VERIFY_WITH_TIMEOUT(!p.mfc()->flowAbnormal(), 1000);
+    QCOMPARE(p.mfc()->grab().toImage(), normal);
+    QCOMPARE(pixelsOf(p.body->diagram()->grab().toImage(), alarmRed, leftOfFigure), 0);
+    QCOMPARE(p.body->findChild<QToolButton *>("alarmCounter")->text(), QString("1 alarm, 1 unacknowledged"));
+    p.body->alarms()->acknowledge(0);
+    QCOMPARE(p.body->alarms()->rowCount(), 0);
+    const QList<AlarmInterval> shaded = p.body->trends()->alarms();
+    QVERIFY(shaded.size() == 1 && !shaded[0].active() && shaded[0].source.startsWith("MFC1 (MBox.c1): "));
+}
+
+void TestAlarms::historyLines()
+{
+    struct ClockGuard // restores the clock however the test ends
+    {
+        ~ClockGuard()
+        {
+            Body::clock = [] { return QDateTime::currentDateTime(); };
+        }
+    } guard;
+    const QDateTime now(QDate(2026, 12, 6), QTime(10, 0, 0, 123));
+    Body::clock = [now] { return now; };
+    Panel p("TIME_TO_CLOSE VALVE 1 1\nTELSO_RECONNECT 0\n");
+    QVERIFY(p.server.waitForLogin());
+    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 1, 10000);
+    p.server.send("Client.1>Kestrune.Line1 SetNewGas N2 50");
+    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 2, 10000);
+    p.valve()->findChild<QPushButton *>("B")->click();
+    p.valve()->actionTimeToClose();
+    p.body->findChild<QAction *>("actionRemoteControl")->setChecked(false);
+    p.server.send("Client.2>Kestrune.Line1 SetPurge 2");
+    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 5, 10000);
+    p.body->alarms()->raise("k", "Src", AlarmInterval::Major, "Text");
+    p.body->alarms()->acknowledge(0);
+    p.body->alarms()->clear("k");
+    p.body->findChild<QPushButton *>("StopAll")->click();
+    p.server.disconnectClient();
+    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 12, 10000);
+
+    const QString t = "2026-12-06 10:00:00.123\t";
+    const QStringList expected = {
+        t + "LINK\tServer link\tLogged in as Kestrune",
+        t + "REQUEST\tClient.1\tSetNewGas N2 50 via MFC1 (MBox.c1): Ok: 50",
+        t + "OPERATOR\tN2 Main (VBox ch1)\tClose button",
+        t + "TIMED\tN2 Main (VBox ch1)\tTimed closing carried out",
+        t + "REFUSED\tClient.2\tSetPurge 2: remote control is off",
+        t + "ALARM\tSrc\tText",
+        t + "ACK\tSrc\tText, by " + p.body->alarms()->userName(),
+        t + "CLEARED\tSrc\tText",
+        t + "OPERATOR\tPanel\tStop All",
+        t + "ALARM\tStop All\tNot confirmed by N2 Main, MFC1", // the link went before the answers
+        t + "ALARM\tServer link\tConnection to the server lost",
+        t + "LINK\tServer link\tConnection lost",
+    };
+    const QStringList got = QString::fromUtf8(p.dir.read("Kestrune-events-20261206.log")).split('\n');
+    for (int i = 0; i < expected.size(); ++i)
+        QCOMPARE(got.value(i), expected[i]);
+
+    p.body->showHistory(); // newest first, narrowed by the filter
+    p.body->historyWindow()->filterField()->setText("client.");
+    const QAbstractItemModel *shown = p.body->historyWindow()->table()->model();
+    QCOMPARE(shown->rowCount(), 2);
+    QCOMPARE(shown->index(0, 2).data().toString(), QString("Client.2"));
+}
+
+void TestAlarms::unwritableFiles_data()
+{
+    QTest::addColumn<QString>("pattern"); // the file's name, yyyyMMdd for today
+    QTest::addColumn<QString>("source");
+    QTest::newRow("record file") << "Kestrune-%1.log"
+                                 << "Record file";
+    QTest::newRow("events file") << "Kestrune-events-%1.log"
+                                 << "History file";
+}
+
+// A directory in the way of the file: the alarm stands while writes fail, the panel goes on, a good write clears it.
+void TestAlarms::unwritableFiles()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, source);
+    TempWorkDir dir;
+    loadConfig(dir, plant);
+    const QString name = pattern.arg(QDate::currentDate().toString("yyyyMMdd"));
+    QVERIFY(QDir(dir.path()).mkdir(name));
+    Body body;
+    const auto write = [&body] {
+        body.findChild<QPushButton *>("StopAll")->click(); // an event; not connected, so nothing is sent
+        body.record();
+    };
+    write();
+    QCOMPARE(body.alarms()->rowCount(), 1);
+    QCOMPARE(body.alarms()->alarm(0).source, source);
+    QVERIFY(body.alarms()->alarm(0).active);
+    QVERIFY(QDir(dir.path()).rmdir(name));
+    write();
+    QVERIFY(!body.alarms()->alarm(0).active);
+    QVERIFY(QFile::exists(dir.filePath(name)));
+}
+
+QTEST_MAIN(TestAlarms)
+#include "tst_alarms.moc"

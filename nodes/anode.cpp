@@ -311,9 +311,9 @@ void aNode::restartOpenTimer()
     if (!timeToOpenOn)
         return;
     openTimer->stop();
-    openTimer->tickTimer->stop();
+    openTimer->stopTicks();
     openTimer->start();
-    openTimer->tickTimer->start();
+    openTimer->startTicks();
 }
 
 void aNode::restartCloseTimer()
@@ -321,9 +321,9 @@ void aNode::restartCloseTimer()
     if (!timeToCloseOn)
         return;
     closeTimer->stop();
-    closeTimer->tickTimer->stop();
+    closeTimer->stopTicks();
     closeTimer->start();
-    closeTimer->tickTimer->start();
+    closeTimer->startTicks();
 }
 
 void aNode::stopOpenTimer()
@@ -331,7 +331,7 @@ void aNode::stopOpenTimer()
     if (!timeToOpenOn)
         return;
     openTimer->stop();
-    openTimer->tickTimer->stop();
+    openTimer->stopTicks();
 }
 
 void aNode::stopCloseTimer()
@@ -339,7 +339,7 @@ void aNode::stopCloseTimer()
     if (!timeToCloseOn)
         return;
     closeTimer->stop();
-    closeTimer->tickTimer->stop();
+    closeTimer->stopTicks();
 }
 
 void aNode::newFromStat() {}

@@ -1,20 +1,25 @@
 #include "config/takeitem.h"
 
 #include <QDebug>
-#include <QRegularExpression>
 
 namespace {
 
-const QRegularExpression &nonSpace()
+// The blanks between items: the ASCII ones only (tab, line feed, vertical
+// tab, form feed, carriage return, space), so a no-break space belongs to
+// its item.
+bool isBlank(QChar c)
 {
-    static const QRegularExpression re(QStringLiteral("\\S"));
-    return re;
+    const char16_t u = c.unicode();
+    return u == u' ' || (u >= u'\t' && u <= u'\r');
 }
 
-const QRegularExpression &space()
+qsizetype indexOf(const QString &text, qsizetype from, bool blank)
 {
-    static const QRegularExpression re(QStringLiteral("\\s"));
-    return re;
+    for (qsizetype i = from; i < text.size(); ++i) {
+        if (isBlank(text.at(i)) == blank)
+            return i;
+    }
+    return -1;
 }
 
 } // namespace
@@ -22,7 +27,7 @@ const QRegularExpression &space()
 QString takeItemQuietly(const QString &text, QString &item, ItemQuote &quote)
 {
     quote = ItemQuote::Balanced;
-    const qsizetype p = text.indexOf(nonSpace());
+    const qsizetype p = indexOf(text, 0, false);
     if (p < 0) {
         item.clear();
         return QString();
@@ -39,7 +44,7 @@ QString takeItemQuietly(const QString &text, QString &item, ItemQuote &quote)
         return QString();
     }
 
-    const qsizetype q = text.indexOf(space(), p + 1);
+    const qsizetype q = indexOf(text, p + 1, true);
     QString remainder;
     if (q >= 0) {
         item = text.mid(p, q - p);

@@ -4,7 +4,6 @@
 #include "config/numbers.h"
 
 #include <QDebug>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <cmath>
@@ -25,7 +24,8 @@ QStringList words(const QString &rest, bool cutComment = true)
     const QString text = (cutComment ? rest.section(QLatin1Char('#'), 0, 0) : rest).simplified();
     if (text.isEmpty())
         return {};
-    return text.split(QRegularExpression(QStringLiteral("\\s+")));
+    // simplified() left single spaces between the words.
+    return text.split(QLatin1Char(' '));
 }
 
 // A key that stops at its first failing entry ignores the later ones too.

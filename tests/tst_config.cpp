@@ -49,6 +49,8 @@ void TestConfig::takeItem_data()
     QTest::newRow("unterminated quote") << " \"abc" << "abc" << "" << startedFromQuote.arg(" \"abc");
     QTest::newRow("ends with quote") << " abc\"" << "abc\"" << "" << endedByQuote.arg(" abc\"");
     QTest::newRow("ends with quote, more") << " abc\" more" << "abc\"" << " more" << endedByQuote.arg(" abc\" more");
+    QTest::newRow("no-break space is no blank")
+        << QStringLiteral("\u00a0a\u00a0b\vc") << QStringLiteral("\u00a0a\u00a0b") << "\vc" << "";
 }
 
 void TestConfig::takeItem()

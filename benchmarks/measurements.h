@@ -35,14 +35,38 @@ struct PlantFigures
     QString error;
 };
 
-// Runs the built panel (and this program as the bare client) from binDir.
+// The diamond plant: start-up, and how long the panel stops answering while
+// it repaints after a valve changes.
+struct DiamondFigures
+{
+    GeneratedPlant plant;
+    int layers = 0;
+    QList<double> startupMs;
+    double startupMedianMs = 0;
+    QList<double> pausesMs;
+    double pauseMedianMs = 0;
+    QString error;
+};
+
+// "-check" of a large configuration.
+struct CheckFigures
+{
+    GeneratedPlant plant;
+    QList<double> runsMs;
+    double medianMs = 0;
+    QString error;
+};
+
+// Runs one build of the panel (and this program as the bare client).
 class Measurements
 {
 public:
-    explicit Measurements(const QString &binDir);
+    explicit Measurements(const QString &panelBinary);
 
-    BaselineFigures baseline();
+    static BaselineFigures baseline();
     PlantFigures plant(int nodes);
+    DiamondFigures diamond(int layers);
+    CheckFigures check(int valves);
     // p99 request latency of a panel of 100 MFCs that report five times a
     // second each, without and with its trend window open: the median of
     // rounds runs of each.
@@ -52,8 +76,11 @@ public:
     static constexpr int backgroundRate = 10000;
     static constexpr int startupRuns = 5;
 
+    // A run slower than this is not repeated: one is enough to tell.
+    static constexpr int slowRunMs = 10000;
+
 private:
-    QString binDir;
+    QString panelBinary;
 };
 
 // The bare client: reads each line and writes one reply line, nothing else.

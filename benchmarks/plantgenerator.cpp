@@ -56,3 +56,39 @@ GeneratedPlant generatePlant(int nodes)
     }
     return p;
 }
+
+GeneratedPlant generateDiamond(int layers)
+{
+    GeneratedPlant p;
+    layers = qMax(1, layers);
+    p.valves = 3;
+    p.mfcs = 1;
+    p.junctions = 2 * layers;
+    p.nodes = p.valves + p.mfcs + p.junctions;
+    p.syncLines = p.valves * 2 + p.mfcs * 4;
+    p.lineNames << QStringLiteral("Out");
+    p.mfcDevices << QStringLiteral("MBox.c1");
+
+    QByteArray &c = p.config;
+    c += "NAME_ON_TELSO Kestrune\nKEY_FILE_NAME Kestrune\nDISP_WIDTH 100\nDISP_HEIGHT 100\n";
+    c += "VALVE 1 0 N2 1.0 Src DBox ch1 28 92 4 4\nVALVE 2 1 Ar 1.4 Src DBox ch2 68 92 4 4\n";
+    c += "VALVE 3 2 N2,Ar 1.0 Out DBox ch3 48 2 4 4\n";
+    c += "MFC 1 0 N2 1.0 MFC1 MBox c1 46 8 8 3 0 0\n";
+    for (int k = 0; k < layers; ++k) {
+        const QByteArray y = QByteArray::number(86 - 74 * k / layers);
+        c += "NODE " + QByteArray::number(2 * k + 1) + " - 0 A" + QByteArray::number(k) + " 30 " + y + " 2 1\n";
+        c += "NODE " + QByteArray::number(2 * k + 2) + " - 0 B" + QByteArray::number(k) + " 70 " + y + " 2 1\n";
+    }
+    for (const char *source : {"1", "2"})
+        c += QByteArray("CONNECT VALVE ") + source + " NODE 1\nCONNECT VALVE " + source + " NODE 2\n";
+    for (int k = 0; k + 1 < layers; ++k) {
+        for (int from : {2 * k + 1, 2 * k + 2}) {
+            for (int to : {2 * k + 3, 2 * k + 4})
+                c += "CONNECT NODE " + QByteArray::number(from) + " NODE " + QByteArray::number(to) + '\n';
+        }
+    }
+    c += "CONNECT NODE " + QByteArray::number(2 * layers - 1) + " MFC 1\nCONNECT NODE " +
+         QByteArray::number(2 * layers) + " MFC 1\nCONNECT MFC 1 VALVE 3\n";
+    c += "TELSO_CH Out VALVE 3\nTELSO_CH Src VALVE 1\n";
+    return p;
+}

@@ -21,3 +21,9 @@ struct GeneratedPlant
 
 // nodes is rounded down to a multiple of the five nodes of one line.
 GeneratedPlant generatePlant(int nodes);
+
+// A diamond of junctions: two source valves (N2 on channel ch1 of DBox, Ar
+// on ch2) feed both junctions of the first layer, each layer's two junctions
+// feed both of the next, the last layer feeds an MFC and that the outlet
+// valve "Out". Every source is reached from the outlet along 2^layers paths.
+GeneratedPlant generateDiamond(int layers);

@@ -66,9 +66,12 @@ MachineInfo describeMachine()
     return m;
 }
 
-QString tableText(const MachineInfo &machine, const BaselineFigures &baseline, const QList<PlantFigures> &plants)
+namespace {
+
+QString panelTable(const BaselineFigures &baseline, const PanelFigures &panel)
 {
-    QStringList header{QStringLiteral("")};
+    const QList<PlantFigures> &plants = panel.plants;
+    QStringList header{panel.name};
     for (const PlantFigures &p : plants)
         header << QStringLiteral("%1 nodes").arg(p.plant.nodes);
     header << QStringLiteral("bare client");
@@ -140,53 +143,165 @@ QString tableText(const MachineInfo &machine, const BaselineFigures &baseline, c
             text += QStringLiteral("  ") + r.at(i).rightJustified(widths[i]);
         return text + QLatin1Char('\n');
     };
-
-    QString out = QStringLiteral("Kestrune benchmark: %1, %2 cores, %3 GB, Linux %4, Qt %5, load %6\n\n")
-                      .arg(machine.cpu)
-                      .arg(machine.cores)
-                      .arg(machine.memoryGB, 0, 'f', 1)
-                      .arg(machine.kernel, machine.qt, machine.loadAverage);
-    out += line(header);
+    QString out = line(header);
     for (const QStringList &r : rows)
         out += line(r);
 
-    out += QStringLiteral("\nTargets\n");
-    const PlantFigures *p10 = plantOf(plants, 10);
-    const PlantFigures *p100 = plantOf(plants, 100);
-    const PlantFigures *p1000 = plantOf(plants, 1000);
-    if (p1000 && p1000->error.isEmpty()) {
-        out += QStringLiteral("  1,000 nodes synchronised within 1 s: %1 ms, %2\n")
-                   .arg(number(p1000->startupMedianMs, 0), verdict(p1000->startupMedianMs < 1000));
-        out += QStringLiteral("  1,000 nodes under 150 MB resident: %1 MB, %2\n")
-                   .arg(number(p1000->residentMB, 1), verdict(p1000->residentMB < 150));
+    const DiamondFigures &d = panel.diamond;
+    if (d.layers > 0) {
+        out += QStringLiteral("%1-layer diamond (%2 junctions): ").arg(d.layers).arg(d.plant.junctions);
+        if (!d.startupMs.isEmpty())
+            out += QStringLiteral("start-up to synchronised %1 ms (%2 runs)")
+                       .arg(number(d.startupMedianMs, 0))
+                       .arg(d.startupMs.size());
+        if (!d.pausesMs.isEmpty())
+            out += QStringLiteral(", repaint after a valve change %1 ms (median of %2)")
+                       .arg(number(d.pauseMedianMs, 1))
+                       .arg(d.pausesMs.size());
+        out += (d.error.isEmpty() ? QString() : QStringLiteral(" FAILED: ") + d.error) + QLatin1Char('\n');
     }
-    if (p100 && p100->error.isEmpty() && baseline.requestsPerSecond > 0) {
-        const double ratio = 100.0 * p100->requestsPerSecond / baseline.requestsPerSecond;
-        out += QStringLiteral("  100 nodes at least 5 % of the bare client: %1 %, %2\n")
-                   .arg(number(ratio, 2), verdict(ratio >= 5));
-        out += QStringLiteral("  100 nodes p99 under 1 ms with background: %1 ms, %2\n")
-                   .arg(number(p100->p99Ms, 3), verdict(p100->p99Ms < 1));
+    const CheckFigures &c = panel.check;
+    if (c.plant.valves > 0) {
+        out += QStringLiteral("-check of %1 valves (%2 nodes): ").arg(c.plant.valves).arg(c.plant.nodes);
+        if (!c.runsMs.isEmpty())
+            out += QStringLiteral("%1 ms (%2 runs)").arg(number(c.medianMs, 0)).arg(c.runsMs.size());
+        out += (c.error.isEmpty() ? QString() : QStringLiteral(" FAILED: ") + c.error) + QLatin1Char('\n');
     }
-    if (p10 && p100 && p1000 && p10->error.isEmpty() && p100->error.isEmpty() && p1000->error.isEmpty()) {
-        const double g1 = growth(*p10, *p100);
-        const double g2 = growth(*p100, *p1000);
-        out += QStringLiteral("  cost per request no worse than linear in nodes: x%1 then x%2 of linear, %3\n")
-                   .arg(number(g1, 2), number(g2, 2), verdict(g1 <= 1.1 && g2 <= 1.1));
+    return out;
+}
+
+QString target(const QString &text, bool met)
+{
+    return QStringLiteral("  %1, %2\n").arg(text, verdict(met));
+}
+
+QString targetsText(const BaselineFigures &baseline, const QList<PanelFigures> &panels)
+{
+    const PanelFigures &now = panels.last();
+    const PanelFigures *before = panels.size() > 1 ? &panels.first() : nullptr;
+    const auto ok = [](const PlantFigures *p) { return p && p->error.isEmpty(); };
+    const PlantFigures *p100 = plantOf(now.plants, 100);
+    const PlantFigures *p1000 = plantOf(now.plants, 1000);
+    const PlantFigures *p5000 = plantOf(now.plants, 5000);
+    QString out = QStringLiteral("\nTargets (%1)\n").arg(now.name);
+    if (ok(p1000) && baseline.requestsPerSecond > 0) {
+        const double ratio = 100.0 * p1000->requestsPerSecond / baseline.requestsPerSecond;
+        out += target(QStringLiteral("1,000 nodes at least 40 % of the bare client: %1 %").arg(number(ratio, 1)),
+                      ratio >= 40);
     }
-    for (const PlantFigures &p : plants) {
+    if (ok(p100) && ok(p1000)) {
+        const double g = growth(*p100, *p1000);
+        out += target(QStringLiteral("cost growth from 100 to 1,000 nodes at most 0.1 of linear: %1").arg(number(g, 3)),
+                      g <= 0.1);
+    }
+    if (ok(p1000) && baseline.p50Ms > 0) {
+        const double times = p1000->p50Ms / baseline.p50Ms;
+        out +=
+            target(QStringLiteral("p50 latency at 1,000 nodes within 2x the bare client's: %1x").arg(number(times, 2)),
+                   times <= 2);
+    }
+    if (ok(p100))
+        out += target(QStringLiteral("100 nodes p99 under 1 ms with background: %1 ms").arg(number(p100->p99Ms, 3)),
+                      p100->p99Ms < 1);
+    if (ok(p1000)) {
+        out += target(
+            QStringLiteral("1,000 nodes synchronised within 300 ms: %1 ms").arg(number(p1000->startupMedianMs, 0)),
+            p1000->startupMedianMs <= 300);
+        const PlantFigures *was = before ? plantOf(before->plants, 1000) : nullptr;
+        const double limit = ok(was) ? was->residentMB : 94.7;
+        out += target(QStringLiteral("1,000 nodes resident no higher than %1 MB: %2 MB")
+                          .arg(number(limit, 1), number(p1000->residentMB, 1)),
+                      p1000->residentMB <= limit);
+    }
+    if (ok(p5000))
+        out += target(QStringLiteral("5,000 nodes synchronised within 1.5 s under 300 MB: %1 ms, %2 MB")
+                          .arg(number(p5000->startupMedianMs, 0), number(p5000->residentMB, 1)),
+                      p5000->startupMedianMs <= 1500 && p5000->residentMB < 300);
+    const DiamondFigures &d = now.diamond;
+    if (d.error.isEmpty() && !d.pausesMs.isEmpty())
+        out += target(QStringLiteral("%1-layer diamond synchronised under 1 s, repainted under 50 ms: %2 ms, %3 ms")
+                          .arg(d.layers)
+                          .arg(number(d.startupMedianMs, 0), number(d.pauseMedianMs, 1)),
+                      d.startupMedianMs < 1000 && d.pauseMedianMs < 50);
+    const CheckFigures &c = now.check;
+    if (c.error.isEmpty() && !c.runsMs.isEmpty())
+        out += target(
+            QStringLiteral("-check of %1 valves under 0.5 s: %2 ms").arg(c.plant.valves).arg(number(c.medianMs, 0)),
+            c.medianMs < 500);
+    for (const PlantFigures &p : now.plants) {
         if (p.error.isEmpty())
-            out += QStringLiteral("  %1 nodes at least 5,000 recorded _ChangedValue/s: %2/s, %3\n")
-                       .arg(p.plant.nodes)
-                       .arg(number(p.recordsPerSecond, 0), verdict(p.recordsPerSecond >= 5000));
-        else
-            out += QStringLiteral("  %1 nodes: FAILED: %2\n").arg(p.plant.nodes).arg(p.error);
+            out += target(QStringLiteral("%1 nodes at least 5,000 recorded _ChangedValue/s: %2/s")
+                              .arg(p.plant.nodes)
+                              .arg(number(p.recordsPerSecond, 0)),
+                          p.recordsPerSecond >= 5000);
+    }
+    for (const PanelFigures &panel : panels) {
+        for (const PlantFigures &p : panel.plants) {
+            if (!p.error.isEmpty())
+                out += QStringLiteral("  %1, %2 nodes: FAILED: %3\n").arg(panel.name).arg(p.plant.nodes).arg(p.error);
+        }
     }
     if (!baseline.error.isEmpty())
         out += QStringLiteral("  bare client: FAILED: %1\n").arg(baseline.error);
     return out;
 }
 
-QJsonObject toJson(const MachineInfo &machine, const BaselineFigures &baseline, const QList<PlantFigures> &plants)
+QJsonObject plantJson(const BaselineFigures &baseline, const QList<PlantFigures> &plants, qsizetype i)
+{
+    const PlantFigures &p = plants.at(i);
+    QJsonArray runs;
+    for (double ms : p.startupMs)
+        runs << ms;
+    QJsonObject o{
+        {"nodes", p.plant.nodes},
+        {"valves", p.plant.valves},
+        {"mfcs", p.plant.mfcs},
+        {"junctions", p.plant.junctions},
+        {"startupRunsMs", runs},
+        {"startupMedianMs", p.startupMedianMs},
+        {"residentMB", p.residentMB},
+        {"requests", p.requests},
+        {"requestsPerSecond", p.requestsPerSecond},
+        {"ratioToBaseline", baseline.requestsPerSecond > 0 ? p.requestsPerSecond / baseline.requestsPerSecond : 0.0},
+        {"microsecondsPerRequest", p.microsPerRequest},
+        {"latencyProbes", p.probes},
+        {"p50Ms", p.p50Ms},
+        {"p99Ms", p.p99Ms},
+        {"flowReports", p.events},
+        {"recordRowsWritten", p.rowsWritten},
+        {"recordedChangedValuePerSecond", p.recordsPerSecond}};
+    if (i > 0)
+        o.insert("costGrowthOverNodeGrowth", growth(plants.at(i - 1), p));
+    if (!p.error.isEmpty())
+        o.insert("error", p.error);
+    return o;
+}
+
+QJsonArray numbers(const QList<double> &values)
+{
+    QJsonArray a;
+    for (double v : values)
+        a << v;
+    return a;
+}
+
+} // namespace
+
+QString tableText(const MachineInfo &machine, const BaselineFigures &baseline, const QList<PanelFigures> &panels)
+{
+    QString out = QStringLiteral("Kestrune benchmark: %1, %2 cores, %3 GB, Linux %4, Qt %5, load %6\n")
+                      .arg(machine.cpu)
+                      .arg(machine.cores)
+                      .arg(machine.memoryGB, 0, 'f', 1)
+                      .arg(machine.kernel, machine.qt, machine.loadAverage);
+    for (const PanelFigures &panel : panels)
+        out += QLatin1Char('\n') + panelTable(baseline, panel);
+    if (!panels.isEmpty())
+        out += targetsText(baseline, panels);
+    return out;
+}
+
+QJsonObject toJson(const MachineInfo &machine, const BaselineFigures &baseline, const QList<PanelFigures> &panels)
 {
     QJsonObject m{{"cpu", machine.cpu},       {"cores", machine.cores}, {"memoryGB", machine.memoryGB},
                   {"kernel", machine.kernel}, {"qt", machine.qt},       {"loadAverage", machine.loadAverage}};
@@ -197,38 +312,30 @@ QJsonObject toJson(const MachineInfo &machine, const BaselineFigures &baseline, 
                      {"p99Ms", baseline.p99Ms}};
     if (!baseline.error.isEmpty())
         base.insert("error", baseline.error);
-    QJsonArray list;
-    for (qsizetype i = 0; i < plants.size(); ++i) {
-        const PlantFigures &p = plants.at(i);
-        QJsonArray runs;
-        for (double ms : p.startupMs)
-            runs << ms;
-        QJsonObject o{{"nodes", p.plant.nodes},
-                      {"valves", p.plant.valves},
-                      {"mfcs", p.plant.mfcs},
-                      {"junctions", p.plant.junctions},
-                      {"startupRunsMs", runs},
-                      {"startupMedianMs", p.startupMedianMs},
-                      {"residentMB", p.residentMB},
-                      {"requests", p.requests},
-                      {"requestsPerSecond", p.requestsPerSecond},
-                      {"ratioToBaseline",
-                       baseline.requestsPerSecond > 0 ? p.requestsPerSecond / baseline.requestsPerSecond : 0.0},
-                      {"microsecondsPerRequest", p.microsPerRequest},
-                      {"latencyProbes", p.probes},
-                      {"p50Ms", p.p50Ms},
-                      {"p99Ms", p.p99Ms},
-                      {"flowReports", p.events},
-                      {"recordRowsWritten", p.rowsWritten},
-                      {"recordedChangedValuePerSecond", p.recordsPerSecond}};
-        if (i > 0)
-            o.insert("costGrowthOverNodeGrowth", growth(plants.at(i - 1), p));
-        if (!p.error.isEmpty())
-            o.insert("error", p.error);
-        list << o;
+    QJsonArray builds;
+    for (const PanelFigures &panel : panels) {
+        QJsonArray list;
+        for (qsizetype i = 0; i < panel.plants.size(); ++i)
+            list << plantJson(baseline, panel.plants, i);
+        QJsonObject diamond{{"layers", panel.diamond.layers},
+                            {"junctions", panel.diamond.plant.junctions},
+                            {"startupRunsMs", numbers(panel.diamond.startupMs)},
+                            {"startupMedianMs", panel.diamond.startupMedianMs},
+                            {"repaintPausesMs", numbers(panel.diamond.pausesMs)},
+                            {"repaintMedianMs", panel.diamond.pauseMedianMs}};
+        if (!panel.diamond.error.isEmpty())
+            diamond.insert("error", panel.diamond.error);
+        QJsonObject check{{"valves", panel.check.plant.valves},
+                          {"nodes", panel.check.plant.nodes},
+                          {"runsMs", numbers(panel.check.runsMs)},
+                          {"medianMs", panel.check.medianMs}};
+        if (!panel.check.error.isEmpty())
+            check.insert("error", panel.check.error);
+        builds << QJsonObject{
+            {"name", panel.name}, {"binary", panel.binary}, {"plants", list}, {"diamond", diamond}, {"check", check}};
     }
     return QJsonObject{{"machine", m},
                        {"backgroundLinesPerSecond", Measurements::backgroundRate},
                        {"baseline", base},
-                       {"plants", list}};
+                       {"builds", builds}};
 }

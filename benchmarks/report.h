@@ -19,6 +19,17 @@ struct MachineInfo
 
 MachineInfo describeMachine();
 
-// One table of every figure and ratio, for the terminal.
-QString tableText(const MachineInfo &machine, const BaselineFigures &baseline, const QList<PlantFigures> &plants);
-QJsonObject toJson(const MachineInfo &machine, const BaselineFigures &baseline, const QList<PlantFigures> &plants);
+// Every figure of one build of the panel.
+struct PanelFigures
+{
+    QString name;
+    QString binary;
+    QList<PlantFigures> plants;
+    DiamondFigures diamond;
+    CheckFigures check;
+};
+
+// One table per build, then the targets, judged on the last build (the
+// others, when given, are what it is compared with).
+QString tableText(const MachineInfo &machine, const BaselineFigures &baseline, const QList<PanelFigures> &panels);
+QJsonObject toJson(const MachineInfo &machine, const BaselineFigures &baseline, const QList<PanelFigures> &panels);

@@ -2,6 +2,8 @@
 
 #include <QLatin1String>
 
+#include <iterator>
+
 const CommandRow CommandTable[] = {
     {"IsBusy", CmdIsBusy},
     {"SetNewGas", CmdSetNewGas},
@@ -20,11 +22,24 @@ const CommandRow CommandTable[] = {
     {"", CmdUnknown},
 };
 
-int commandCode(const QString &word)
+int commandCode(QStringView word)
 {
     for (const CommandRow *row = CommandTable; row->word[0] != '\0'; ++row) {
         if (word == QLatin1String(row->word))
             return row->code;
     }
     return CmdUnknown;
+}
+
+QString commandWord(int code)
+{
+    static const QString words[] = {
+        QStringLiteral("IsBusy"),        QStringLiteral("SetNewGas"),        QStringLiteral("SetGas"),
+        QStringLiteral("SetPurge"),      QStringLiteral("GetMinFlow"),       QStringLiteral("GetNowGas"),
+        QStringLiteral("GetGas"),        QStringLiteral("Stat"),             QStringLiteral("@IsOn"),
+        QStringLiteral("@GetValue"),     QStringLiteral("@GetSettingValue"), QStringLiteral("_ChangedIsOn"),
+        QStringLiteral("_ChangedValue"), QStringLiteral("_ChangedSettingValue"),
+    };
+    static_assert(std::size(words) == CmdUnknown, "one word per listed code");
+    return code >= 0 && code < CmdUnknown ? words[code] : QString();
 }

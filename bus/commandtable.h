@@ -31,4 +31,7 @@ enum CommandCode {
 };
 
 // The code of word (exact, case-sensitive), CmdUnknown when it is not listed.
-int commandCode(const QString &word);
+int commandCode(QStringView word);
+// The word of a listed code, as a text that costs nothing to copy; empty
+// for CmdUnknown.
+QString commandWord(int code);

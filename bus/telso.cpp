@@ -168,6 +168,7 @@ bool Telso::connectToServer()
     socket = new QTcpSocket(this);
     state = AwaitingChallenge;
     pending.clear();
+    pendingAt = 0;
     skipping = false;
     connect(socket, &QTcpSocket::readyRead, this, &Telso::receive, Qt::UniqueConnection);
     connect(socket, &QTcpSocket::disconnected, this, &Telso::disconnected, Qt::UniqueConnection);
@@ -223,6 +224,7 @@ void Telso::disConnect()
         connect(old, &QTcpSocket::disconnected, old, &QObject::deleteLater);
     socket = nullptr;
     pending.clear();
+    pendingAt = 0;
     skipping = false;
     readHeld = false;
     retryTimer->stop();
@@ -244,6 +246,7 @@ void Telso::connectionEnded(QTcpSocket *ended, DownReason why)
     disconnect(ended, &QTcpSocket::readyRead, this, &Telso::receive);
     socket = nullptr;
     pending.clear();
+    pendingAt = 0;
     skipping = false;
     readHeld = false;
     loginTimer->stop();

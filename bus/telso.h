@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/busrouter.h"
 #include "bus/tmsg.h"
 
 #include <QDateTime>
@@ -37,6 +38,9 @@ public:
     void loadKeys(const QString &keyFile);
     QString keyFor(int n);
     bool connectToServer();
+
+    // Who is handed each request and device report, besides the signals.
+    BusRouter &router() { return routes; }
 
     void reply(const TMsg &msg, const QString &text);
     bool sendCommand(const QString &sub, const QString &to, const QString &cmd, const QString &params = QString());
@@ -132,10 +136,10 @@ signals:
 private:
     Q_DISABLE_COPY(Telso)
 
-    bool nextLine(QByteArray &line);
-    bool writeLine(const QString &line);
-    void answerChallenge(const QByteArray &line);
-    void dispatch(const QByteArray &line);
+    bool nextLine(QByteArrayView &line);
+    bool writeLine(std::initializer_list<QStringView> parts);
+    void answerChallenge(QByteArrayView line);
+    void dispatch(QByteArrayView line);
     void finishLogin();
     void connectionEnded(QTcpSocket *ended, DownReason why = DownLost);
     void dropConnection(DownReason why);
@@ -146,7 +150,8 @@ private:
     void checkBacklog();
     void settleWaiters();
 
-    QByteArray pending;    // received bytes not yet ending in a line feed
+    QByteArray pending; // received bytes; lines before pendingAt are taken
+    qsizetype pendingAt = 0;
     bool skipping = false; // inside an overlong line, dropping up to its line feed
 
     QTimer *retryTimer = nullptr;
@@ -175,4 +180,5 @@ private:
     LinkState link = LinkIdle;
     QDateTime downSince;
     QDateTime nextAttempt;
+    BusRouter routes;
 };

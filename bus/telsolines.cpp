@@ -5,6 +5,7 @@
 #include "bus/commandtable.h"
 
 #include <QDebug>
+#include <QMetaMethod>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -18,16 +19,56 @@ QString oneLine(QString text)
     return text;
 }
 
-// Latin-1 with one "?" for every character outside it, also for those
-// that take two UTF-16 units.
-QByteArray latin1(const QString &text)
+// One line on the wire from its parts: Latin-1 with one "?" for every
+// character outside it, also for those that take two UTF-16 units (a pair
+// split across two parts included), line breaks as blanks, and the line feed.
+QByteArray encodeLine(std::initializer_list<QStringView> parts)
 {
-    QByteArray out;
-    out.reserve(text.size() + 1);
-    for (const char32_t c : text.toUcs4())
-        out += c < 0x100 ? char(c) : '?';
+    qsizetype size = 1;
+    for (const QStringView part : parts)
+        size += part.size();
+    QByteArray out(size, Qt::Uninitialized);
+    char *to = out.data();
+    bool pairStarted = false;
+    for (const QStringView part : parts) {
+        const char16_t *from = part.utf16();
+        const char16_t *const end = from + part.size();
+        if (pairStarted && from != end && QChar::isLowSurrogate(*from))
+            ++from;
+        pairStarted = false;
+        while (from != end) {
+            const char16_t u = *from++;
+            if (Q_LIKELY(u < 0x100 && u != u'\n' && u != u'\r')) {
+                *to++ = char(u);
+            } else if (u < 0x100) {
+                *to++ = ' ';
+            } else {
+                *to++ = '?';
+                if (QChar::isHighSurrogate(u)) {
+                    if (from == end)
+                        pairStarted = true;
+                    else if (QChar::isLowSurrogate(*from))
+                        ++from;
+                }
+            }
+        }
+    }
+    *to++ = '\n';
+    out.truncate(to - out.constData());
     return out;
 }
+
+QString joined(std::initializer_list<QStringView> parts)
+{
+    QString text;
+    for (const QStringView part : parts)
+        text += part;
+    return text;
+}
+
+// Reads one more piece at a time than the longest line, so that an overlong
+// line shows as such.
+constexpr qsizetype ReadChunk = 1 << 16;
 
 } // namespace
 
@@ -36,26 +77,29 @@ static void reportOverlong()
     qDebug().noquote() << QStringLiteral("discarding a received line longer than %1 bytes").arg(Telso::MaxLineLength);
 }
 
-// Takes the next complete line from what has arrived. Lines longer than
-// MaxLineLength are dropped whole, so their tails never pass for messages of
-// their own, and what is held back stays within two lines' worth of bytes.
-bool Telso::nextLine(QByteArray &line)
+// Takes the next complete line from what has arrived; the line stays valid
+// until the next call. Lines longer than MaxLineLength are dropped whole, so
+// their tails never pass for messages of their own, and what is held back
+// stays within one read and one line's worth of bytes.
+bool Telso::nextLine(QByteArrayView &line)
 {
     for (;;) {
-        const qsizetype lf = pending.indexOf('\n');
+        const qsizetype lf = pending.indexOf('\n', pendingAt);
         if (lf >= 0) {
-            const bool overlong = skipping || lf > MaxLineLength;
+            const qsizetype start = pendingAt;
+            pendingAt = lf + 1;
+            const bool overlong = skipping || lf - start > MaxLineLength;
             if (overlong && !skipping)
                 reportOverlong();
             skipping = false;
             if (!overlong) {
-                line = pending.left(lf);
-                pending.remove(0, lf + 1);
+                line = QByteArrayView(pending.constData() + start, lf - start);
                 return true;
             }
-            pending.remove(0, lf + 1);
             continue;
         }
+        pending.remove(0, pendingAt);
+        pendingAt = 0;
         if (pending.size() > MaxLineLength) {
             if (!skipping)
                 reportOverlong();
@@ -64,7 +108,12 @@ bool Telso::nextLine(QByteArray &line)
         }
         if (!socket || socket->bytesAvailable() <= 0)
             return false;
-        pending += socket->read(MaxLineLength + 1);
+        const qsizetype held = pending.size();
+        pending.resize(held + ReadChunk);
+        const qint64 got = socket->read(pending.data() + held, ReadChunk);
+        pending.truncate(held + qMax<qint64>(0, got));
+        if (got <= 0)
+            return false;
     }
 }
 
@@ -85,7 +134,7 @@ void Telso::receive()
 
 void Telso::takeLines()
 {
-    QByteArray line;
+    QByteArrayView line;
     switch (state) {
     case AwaitingChallenge:
         // Only a whole line is a challenge: a number split over two
@@ -117,16 +166,16 @@ void Telso::takeLines()
 // says "refused" refuses the login, anything else is skipped.
 void Telso::finishLogin()
 {
-    QByteArray line;
+    QByteArrayView line;
     QList<QByteArray> forUs;
     QString refused;
     bool answered = false;
     while (nextLine(line)) {
         answered = true;
-        const QString text = QString::fromUtf8(line.simplified());
+        const QString text = QString::fromUtf8(line.toByteArray().simplified());
         TMsg msg;
         if (msg.parse(text) != TMsg::Unparsed && msg.toName == name)
-            forUs << line;
+            forUs << line.toByteArray();
         else if (refused.isEmpty() && text.contains(QLatin1String("refused"), Qt::CaseInsensitive))
             refused = text;
     }
@@ -155,79 +204,103 @@ void Telso::finishLogin()
     }
 }
 
-void Telso::answerChallenge(const QByteArray &line)
+void Telso::answerChallenge(QByteArrayView line)
 {
     bool ok = false;
-    int n = line.simplified().toInt(&ok, 10);
+    int n = line.toByteArray().simplified().toInt(&ok, 10);
     if (!ok)
         n = 0;
     QString answer = tr("%1 %2\n").arg(name, keyFor(n));
     if (answer.endsWith(QLatin1Char('\n')))
         answer.chop(1);
     state = AwaitingGreeting;
-    socket->write(latin1(oneLine(answer)) + '\n');
+    socket->write(encodeLine({answer}));
 }
 
-void Telso::dispatch(const QByteArray &line)
+// Emits only where someone listens: a message signal copies the message.
+#define EMIT_HEARD(signal, msg)                                                                                        \
+    do {                                                                                                               \
+        static const QMetaMethod method = QMetaMethod::fromSignal(&Telso::signal);                                     \
+        if (isSignalConnected(method))                                                                                 \
+            emit signal(msg);                                                                                          \
+    } while (false)
+
+void Telso::dispatch(QByteArrayView line)
 {
     TMsg msg;
-    msg.parse(QString::fromUtf8(line.simplified()));
+    msg.parse(QString::fromUtf8(line));
     switch (msg.kind) {
     case TMsg::Reply:
-        if (msg.code == CmdAnsGetSettingValue)
-            emit AnsGetSettingValue(msg);
-        else if (msg.code == CmdAnsGetValue)
-            emit AnsGetValue(msg);
-        else if (msg.code == CmdAnsIsOn)
-            emit AnsIsOn(msg);
-        break;
     case TMsg::Event:
-        if (msg.code == CmdEvChangedSettingValue)
-            emit EvChangedSettingValue(msg);
-        else if (msg.code == CmdEvChangedValue)
-            emit EvChangedValue(msg);
-        else if (msg.code == CmdEvChangedIsOn)
-            emit EvChangedIsOn(msg);
+        // The nodes that follow the device first: they were there before
+        // anyone else could listen.
+        routes.routeReport(msg);
+        switch (msg.code) {
+        case CmdAnsGetSettingValue:
+            EMIT_HEARD(AnsGetSettingValue, msg);
+            break;
+        case CmdAnsGetValue:
+            EMIT_HEARD(AnsGetValue, msg);
+            break;
+        case CmdAnsIsOn:
+            EMIT_HEARD(AnsIsOn, msg);
+            break;
+        case CmdEvChangedSettingValue:
+            EMIT_HEARD(EvChangedSettingValue, msg);
+            break;
+        case CmdEvChangedValue:
+            EMIT_HEARD(EvChangedValue, msg);
+            break;
+        case CmdEvChangedIsOn:
+            EMIT_HEARD(EvChangedIsOn, msg);
+            break;
+        default:
+            break;
+        }
         break;
     case TMsg::Request:
+        // The main window listens from its start, before any node joins.
         switch (msg.code) {
         case CmdSetNewGas:
         case CmdSetGas:
-            emit AskSetNewGas(msg);
+            EMIT_HEARD(AskSetNewGas, msg);
             break;
         case CmdSetPurge:
-            emit AskSetPurge(msg);
+            EMIT_HEARD(AskSetPurge, msg);
             break;
         case CmdGetMinFlow:
-            emit AskGetMinFlow(msg);
+            EMIT_HEARD(AskGetMinFlow, msg);
             break;
         case CmdGetNowGas:
         case CmdGetGas:
-            emit AskGetNowGas(msg);
+            EMIT_HEARD(AskGetNowGas, msg);
             break;
         case CmdStat:
-            emit askStat(msg);
+            EMIT_HEARD(askStat, msg);
             break;
         default:
             qDebug().noquote() << QStringLiteral("Err unknown cmd ") + msg.cmd;
-            break;
+            return;
         }
+        routes.routeRequest(msg);
         break;
     default:
         break;
     }
 }
 
+#undef EMIT_HEARD
+
 // Writes one line and its line feed in a single write. Before the login has
 // finished the line would arrive in place of the login answer, and after the
 // connection closed it is lost anyway, so it is dropped then.
-bool Telso::writeLine(const QString &line)
+bool Telso::writeLine(std::initializer_list<QStringView> parts)
 {
     if (!isLoggedIn()) {
-        qDebug().noquote() << QStringLiteral("not logged in to the server, line dropped: ") + line;
+        qDebug().noquote() << QStringLiteral("not logged in to the server, line dropped: ") + oneLine(joined(parts));
         return false;
     }
-    socket->write(latin1(line) + '\n');
+    socket->write(encodeLine(parts));
     checkBacklog();
     return socket != nullptr;
 }
@@ -266,15 +339,14 @@ void Telso::answerAwaited()
 
 void Telso::reply(const TMsg &msg, const QString &text)
 {
-    writeLine(oneLine(msg.to + QLatin1Char('>') + msg.from + QLatin1Char(' ') + text));
+    writeLine({msg.to, u">", msg.from, u" ", text});
 }
 
 bool Telso::sendCommand(const QString &sub, const QString &to, const QString &cmd, const QString &params)
 {
-    QString line = name + QLatin1Char('.') + sub + QLatin1Char('>') + to + QLatin1Char(' ') + cmd;
-    if (!params.isEmpty())
-        line += QLatin1Char(' ') + params;
-    if (!writeLine(oneLine(line)))
+    const bool written = params.isEmpty() ? writeLine({name, u".", sub, u">", to, u" ", cmd})
+                                          : writeLine({name, u".", sub, u">", to, u" ", cmd, u" ", params});
+    if (!written)
         return false;
     if (expectsAnswer(cmd))
         answerAwaited();
@@ -283,9 +355,9 @@ bool Telso::sendCommand(const QString &sub, const QString &to, const QString &cm
 
 void Telso::sendEvent(const QString &sub, const QString &text)
 {
-    const QString sender = sub.isEmpty() ? name : name + QLatin1Char('.') + sub;
-    const QString line = oneLine(sender + QStringLiteral(">System _Ev") + text);
+    const QStringView dot = sub.isEmpty() ? QStringView() : QStringView(u".");
     if (isLoggedIn())
-        qDebug().noquote() << QStringLiteral("sending event ") + line;
-    writeLine(line);
+        qDebug().noquote() << QStringLiteral("sending event ") +
+                                  oneLine(joined({name, dot, sub, u">System _Ev", text}));
+    writeLine({name, dot, sub, u">System _Ev", text});
 }

@@ -2,7 +2,33 @@
 
 #include "bus/commandtable.h"
 
-#include <QRegularExpression>
+namespace {
+
+// False when the text is as simplifying leaves it, which is how nearly
+// every line arrives.
+bool needsSimplifying(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    if (text.front() == u' ' || text.back() == u' ')
+        return true;
+    bool blank = false;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u' ') {
+            if (blank)
+                return true;
+            blank = true;
+            continue;
+        }
+        blank = false;
+        if (u < 0x80 ? (u >= 0x09 && u <= 0x0d) : c.isSpace())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 void TMsg::clear()
 {
@@ -19,8 +45,13 @@ void TMsg::clear()
 
 int TMsg::parse(const QString &text)
 {
+    return parse(QString(text));
+}
+
+int TMsg::parse(QString &&text)
+{
     clear();
-    const QString line = text.simplified();
+    const QString line = needsSimplifying(text) ? std::move(text).simplified() : std::move(text);
     const qsizetype g = line.indexOf(QLatin1Char('>'));
     const qsizetype b1 = line.indexOf(QLatin1Char(' '));
     // Names hold no blanks: a blank before the ">" means this is no message,
@@ -69,16 +100,16 @@ int TMsg::takeCommand(const QString &line, qsizetype b1)
         kind = Request;
 
     const qsizetype b2 = line.indexOf(QLatin1Char(' '), b1 + 1);
-    if (b2 < 0) {
-        cmd = line.mid(b1 + 1);
-        code = commandCode(cmd);
+    const QStringView word = QStringView(line).mid(b1 + 1, b2 < 0 ? -1 : b2 - b1 - 1);
+    code = commandCode(word);
+    // A known word is shared, not copied.
+    cmd = code == CmdUnknown ? word.toString() : commandWord(code);
+    if (b2 < 0)
         return kind;
-    }
 
-    cmd = line.mid(b1 + 1, b2 - b1 - 1);
-    code = commandCode(cmd);
-    params = line.mid(b2 + 1).simplified();
-    static const QRegularExpression whitespace(QStringLiteral("\\s+"));
-    paramList = params.split(whitespace);
+    // The line is simplified: what follows a blank is too, and its only
+    // whitespace is single blanks.
+    params = line.mid(b2 + 1);
+    paramList = params.split(QLatin1Char(' '));
     return kind;
 }

@@ -11,6 +11,8 @@ public:
     enum MsgKind { Request = 0, Reply = 1, Event = 2, Unparsed = 3 };
 
     int parse(const QString &line);
+    // The same; a line handed over whole is simplified in place.
+    int parse(QString &&line);
 
     QString from;
     QString fromName;

@@ -1,5 +1,6 @@
 #include "mfc/amfc.h"
 
+#include "bus/commandtable.h"
 #include "bus/telso.h"
 #include "config/numbers.h"
 
@@ -59,18 +60,9 @@ aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double 
     settingSV = mfcSV = mfcPV = 0.0;
     purge = 1.0;
     Purge->setText(QStringLiteral("1"));
-    infoBox = new QMessageBox();
-    // The operator keeps working on the panel while the box is open.
-    infoBox->setModal(false);
     DispName->setText(label);
 
-    if (telso) {
-        connect(telso, &Telso::AskGetMinFlow, this, &aMFC::AskGetMinFlow);
-        connect(telso, &Telso::AnsGetValue, this, &aMFC::AnsGetValue);
-        connect(telso, &Telso::AnsGetSettingValue, this, &aMFC::AnsGetSettingValue);
-        connect(telso, &Telso::EvChangedValue, this, &aMFC::noticedNewValue);
-        connect(telso, &Telso::EvChangedSettingValue, this, &aMFC::noticedNewSettingValue);
-    }
+    followDevice(BusRouter::FlowController, deviceAddress());
     if (watch) {
         connect(watch, &DeviceWatch::readBackDue, this, [this] {
             sendToDevice(QStringLiteral("GetSettingValue"));
@@ -259,6 +251,26 @@ void aMFC::askValues()
     sendToDevice(QStringLiteral("GetSettingValue"));
     if (watch)
         watch->questionSent(QStringLiteral("GetValue, GetSettingValue"));
+}
+
+void aMFC::takeReport(const TMsg &msg)
+{
+    switch (msg.code) {
+    case CmdAnsGetValue:
+        AnsGetValue(msg);
+        break;
+    case CmdAnsGetSettingValue:
+        AnsGetSettingValue(msg);
+        break;
+    case CmdEvChangedValue:
+        noticedNewValue(msg);
+        break;
+    case CmdEvChangedSettingValue:
+        noticedNewSettingValue(msg);
+        break;
+    default:
+        break;
+    }
 }
 
 void aMFC::AnsGetValue(const TMsg &msg)

@@ -27,6 +27,7 @@ public:
     QString typeName() const override;
     QString statusText() const override;
     QString deviceText() const override;
+    void takeReport(const TMsg &msg) override;
     bool takeRouteFlow(const QString &flowText, double &kept) override;
     void scaleMixture(GasMixture &shares) const override;
     void takePurge(double magnification) override;

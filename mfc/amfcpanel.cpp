@@ -80,6 +80,12 @@ void aMFC::showInfo()
         tr("MFC to Disp Factor = %1, Disp to MFC Factor = %2").arg(shortest(mfcToDisp()), shortest(dispToMfc())),
         tr("My Cf = %1, Cf of Gases =").arg(shortest(cf)) + gases,
     };
+    // Made when first asked for: few of a large plant's MFCs are.
+    if (!infoBox) {
+        infoBox = new QMessageBox();
+        // The operator keeps working on the panel while the box is open.
+        infoBox->setModal(false);
+    }
     infoBox->setText(lines.join(QLatin1Char('\n')));
     infoBox->show();
 }

@@ -1,5 +1,6 @@
 #include "nodes/anode.h"
 
+#include "bus/commandtable.h"
 #include "bus/telso.h"
 #include "config/numbers.h"
 #include "config/writelog.h"
@@ -45,7 +46,11 @@ aNode::aNode(const QString &nodeName, int panelColumn, int nodeKind, const QStri
     }
 }
 
-aNode::~aNode() = default;
+aNode::~aNode()
+{
+    if (routedBy)
+        routedBy->router().remove(this);
+}
 
 void aNode::watchDevice()
 {
@@ -306,9 +311,9 @@ void aNode::restartOpenTimer()
     if (!timeToOpenOn)
         return;
     openTimer->stop();
-    openTimer->tickTimer->stop();
+    openTimer->stopTicks();
     openTimer->start();
-    openTimer->tickTimer->start();
+    openTimer->startTicks();
 }
 
 void aNode::restartCloseTimer()
@@ -316,9 +321,9 @@ void aNode::restartCloseTimer()
     if (!timeToCloseOn)
         return;
     closeTimer->stop();
-    closeTimer->tickTimer->stop();
+    closeTimer->stopTicks();
     closeTimer->start();
-    closeTimer->tickTimer->start();
+    closeTimer->startTicks();
 }
 
 void aNode::stopOpenTimer()
@@ -326,7 +331,7 @@ void aNode::stopOpenTimer()
     if (!timeToOpenOn)
         return;
     openTimer->stop();
-    openTimer->tickTimer->stop();
+    openTimer->stopTicks();
 }
 
 void aNode::stopCloseTimer()
@@ -334,24 +339,63 @@ void aNode::stopCloseTimer()
     if (!timeToCloseOn)
         return;
     closeTimer->stop();
-    closeTimer->tickTimer->stop();
+    closeTimer->stopTicks();
 }
 
 void aNode::newFromStat() {}
 
 void aNode::connected()
 {
-    // A second login must not make the node answer every request twice.
-    connect(telso, &Telso::AskSetNewGas, this, &aNode::AskSetNewGas, Qt::UniqueConnection);
-    connect(telso, &Telso::AskGetNowGas, this, &aNode::AskGetNowGas, Qt::UniqueConnection);
-    connect(telso, &Telso::AskSetPurge, this, &aNode::AskSetPurge, Qt::UniqueConnection);
-    connect(telso, &Telso::askStat, this, &aNode::askStat, Qt::UniqueConnection);
+    // Joining again after a second login changes nothing: each request is
+    // still answered once.
+    routedBy = telso;
+    telso->router().join(this, busNames);
     if (watch)
         watch->linkUp();
     connected0();
 }
 
 void aNode::connected0() {}
+
+void aNode::addBusName(const QString &name)
+{
+    busNames.append(name);
+    if (routedBy)
+        routedBy->router().addName(this, name);
+}
+
+void aNode::followDevice(BusRouter::DeviceKind kind, const QString &sender, const QString &channel)
+{
+    if (!telso)
+        return;
+    routedBy = telso;
+    telso->router().addDevice(this, kind, sender, channel);
+}
+
+void aNode::takeRequest(const TMsg &msg)
+{
+    switch (msg.code) {
+    case CmdSetNewGas:
+    case CmdSetGas:
+        AskSetNewGas(msg);
+        break;
+    case CmdGetNowGas:
+    case CmdGetGas:
+        AskGetNowGas(msg);
+        break;
+    case CmdSetPurge:
+        AskSetPurge(msg);
+        break;
+    case CmdStat:
+        askStat(msg);
+        break;
+    default:
+        // "GetMinFlow" and the rest expect no answer.
+        break;
+    }
+}
+
+void aNode::takeReport(const TMsg &) {}
 
 void aNode::askStat(const TMsg &msg)
 {

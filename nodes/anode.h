@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bus/busreceiver.h"
+#include "bus/busrouter.h"
 #include "bus/tmsg.h"
 #include "nodes/condterm.h"
 #include "nodes/devicewatch.h"
@@ -9,6 +11,7 @@
 #include <QFrame>
 #include <QHash>
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 
 class RemoteAccess;
@@ -27,7 +30,7 @@ struct FlowMemo
 // A point of a gas line: a plain junction, and the base of valves and MFCs.
 // children feed the node (upstream, towards the sources), parents are fed by
 // it (downstream).
-class aNode : public QFrame
+class aNode : public QFrame, public BusReceiver
 {
     Q_OBJECT
 
@@ -47,6 +50,13 @@ public:
     virtual void doubleClickAction();
     virtual QString statusText() const;
 
+    // A name the node answers requests under, also after the login.
+    void addBusName(const QString &name);
+
+    // Requests for one of busNames, handed over by the bus client once
+    // logged in; reports from the node's device (valves and MFCs).
+    void takeRequest(const TMsg &msg) override;
+    void takeReport(const TMsg &msg) override;
     // What the walks over the plant ask of each kind of node; a plain
     // junction does nothing. A route of "SetNewGas" passes flowText: a valve
     // opens (closes for 0), an MFC takes it as its set point and returns true
@@ -163,6 +173,9 @@ protected:
     // What a panel's tooltip says: the mark, or that the link is down.
     QString lookToolTip() const;
 
+    // Hands the node the reports of its device from now on.
+    void followDevice(BusRouter::DeviceKind kind, const QString &sender, const QString &channel = QString());
+
     DeviceWatch *watch = nullptr;
 
 private slots:
@@ -181,4 +194,7 @@ private:
     // False when access refuses msg; the refusal is then answered.
     bool mayChange(const TMsg &msg);
     int shortestInterval(double minutes, int msec, const char *what) const;
+
+    // The client whose router knows this node; it may go first.
+    QPointer<Telso> routedBy;
 };

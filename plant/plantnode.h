@@ -45,3 +45,4 @@ struct PlantNode
     // An MFC whose label is exactly "DUMMY": a placeholder without a name.
     bool dummy = false;
 };
+Q_DECLARE_TYPEINFO(PlantNode, Q_RELOCATABLE_TYPE);

@@ -140,20 +140,20 @@ void TestValve::countdowns()
 
     v->setTimeToOpen(1.5);
     v->vClose(); // stops the countdown to close, starts the one to open
-    QVERIFY(!v->closeTimer->isActive() && !v->closeTimer->tickTimer->isActive());
+    QVERIFY(!v->closeTimer->isActive() && !v->closeTimer->ticking());
     QVERIFY(v->openTimer->isActive());
     QCOMPARE(v->timeToCloseField()->text(), QStringLiteral("1:00"));
     v->setTimeToOpen(1.5); // shows the full time at once, not a second less
     QCOMPARE(v->timeToOpenField()->text(), QStringLiteral("1:30"));
 
     v->openClose(); // opened by hand: the countdown to open stops
-    QVERIFY(!v->openTimer->isActive() && !v->openTimer->tickTimer->isActive());
+    QVERIFY(!v->openTimer->isActive() && !v->openTimer->ticking());
     QVERIFY(v->closeTimer->isActive());
 
     // Switched off while it runs, the countdown stops and shows its time at rest.
     enter(v->timeToCloseField(), QStringLiteral("0"));
     QVERIFY(!v->timeToCloseOn);
-    QVERIFY(!v->closeTimer->isActive() && !v->closeTimer->tickTimer->isActive());
+    QVERIFY(!v->closeTimer->isActive() && !v->closeTimer->ticking());
     QCOMPARE(v->timeToCloseField()->text(), QStringLiteral("1:00"));
 }
 

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QtTest>
 
 namespace {
@@ -50,6 +51,7 @@ private slots:
     void localControlSwitch();
     void keyboard();
     void roomGoesToTheDiagram();
+    void largePlantOpensWithinTheScreen();
 };
 
 void TestWindow::statAndStopAll()
@@ -173,6 +175,17 @@ void TestWindow::roomGoesToTheDiagram()
     QCOMPARE(valve->width(), valve->sizeHint().width()); // its time field would take the rest
     body.resize(body.minimumSizeHint());
     QTRY_VERIFY(body.diagram()->height() >= 80); // the plant stays in sight
+}
+
+void TestWindow::largePlantOpensWithinTheScreen()
+{
+    TempWorkDir dir;
+    QByteArray text;
+    for (int i = 1; i <= 40; ++i)
+        text += QString("MFC %1 %1 N2 1 M%1 MF c%1\n").arg(i).toLatin1();
+    loadConfig(dir, text);
+    Body body;
+    QVERIFY(body.width() <= body.screen()->availableSize().width());
 }
 
 QTEST_MAIN(TestWindow)

@@ -1,5 +1,6 @@
 #include "valves/avalve.h"
 
+#include "bus/commandtable.h"
 #include "bus/telso.h"
 #include "config/numbers.h"
 #include "config/writelog.h"
@@ -29,10 +30,7 @@ aValve::aValve(const QString &nodeName, int panelColumn, const QString &gas, dou
     DispTimeToOpen->hide();
     DispTimeToClose->hide();
 
-    if (telso) {
-        connect(telso, &Telso::AnsIsOn, this, &aValve::AnsIsOn);
-        connect(telso, &Telso::EvChangedIsOn, this, &aValve::EvChangedIsOn);
-    }
+    followDevice(BusRouter::ValveChannel, hwNode, channel);
     if (watch) {
         connect(watch, &DeviceWatch::readBackDue, this, [this] {
             askPosition();
@@ -157,6 +155,14 @@ void aValve::askPosition()
     telso->sendCommand(nodeName, hwNode, QStringLiteral("IsOn %1").arg(channel), QString());
 }
 
+void aValve::takeReport(const TMsg &m)
+{
+    if (m.code == CmdAnsIsOn)
+        AnsIsOn(m);
+    else if (m.code == CmdEvChangedIsOn)
+        EvChangedIsOn(m);
+}
+
 void aValve::AnsIsOn(const TMsg &m)
 {
     takePosition(m, true);
@@ -246,6 +252,14 @@ void aValve::showCountdown(QLineEdit *field, int remain_msec)
     field->setText(
         tr("%1:%2").arg(QString::number(minutes), QStringLiteral("%1").arg(seconds, 2, 10, QLatin1Char('0'))));
     restyle(field, QLatin1String(countingStyle));
+}
+
+void aValve::showTimeField(QLineEdit *field)
+{
+    // A countdown may have styled it already.
+    if (field->styleSheet().isEmpty())
+        field->setStyleSheet(QLatin1String(idleStyle));
+    field->show();
 }
 
 void aValve::showBlankTimeToOpen()

@@ -28,12 +28,16 @@ public:
     void doubleClickAction() override;
     QString statusText() const override;
     QString deviceText() const override;
+    void takeReport(const TMsg &m) override;
     bool takeRouteFlow(const QString &flowText, double &kept) override;
     void stop() override;
     QString recordText() const override;
 
     QLineEdit *timeToOpenField() const { return DispTimeToOpen; }
     QLineEdit *timeToCloseField() const { return DispTimeToClose; }
+    // Shows a time field, styled only then: most valves keep theirs hidden,
+    // and a styled field costs memory and start-up time.
+    void showTimeField(QLineEdit *field);
 
     // Called with every refusal box right after it is shown, so that a
     // caller (the tests) can look at it without a person dismissing it.

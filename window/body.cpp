@@ -217,10 +217,12 @@ void Body::fitLayout()
         grid->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum), 0, grid->columnCount());
     }
     // The form's size may not fit a small or scaled screen: open no larger
-    // than the screen leaves room for, the title bar included.
+    // than the screen leaves room for, the title bar included. The screen
+    // wins over the panels' minimum too: a large plant's panels would ask for
+    // a window wider than any screen, and for its backing store.
     if (const QScreen *s = screen()) {
         const QSize room = s->availableSize() - QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
-        resize(size().boundedTo(room).expandedTo(minimumSizeHint()));
+        resize(size().expandedTo(minimumSizeHint()).boundedTo(room));
     }
 }
 

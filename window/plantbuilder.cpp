@@ -162,10 +162,10 @@ void PlantBuilder::setTimes(bool closing)
         aValve *valve = valveList[t.valve];
         if (closing) {
             valve->setTimeToClose(t.minutes);
-            valve->timeToCloseField()->setVisible(true);
+            valve->showTimeField(valve->timeToCloseField());
         } else {
             valve->setTimeToOpen(t.minutes);
-            valve->timeToOpenField()->setVisible(true);
+            valve->showTimeField(valve->timeToOpenField());
         }
         writeLog(
             QStringLiteral("Setting a time to %1:: for %2 : %3")

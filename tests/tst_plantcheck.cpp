@@ -4,28 +4,7 @@
 #include "support/tempworkdir.h"
 #include "plant/plantcheck.h"
 
-#include <QProcess>
 #include <QtTest>
-
-namespace {
-
-// Runs the check without a display (it must not need one); its output lines and exit code.
-QPair<QStringList, int> runCheck(const QString &workDir, const QString &file)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    QProcess proc;
-    proc.setWorkingDirectory(workDir);
-    proc.setProcessEnvironment(env);
-    proc.start(qEnvironmentVariable("KESTRUNE_BIN_DIR") + "/kestrune", {"-c", file, "-check"});
-    if (!proc.waitForFinished(20000) || proc.exitStatus() != QProcess::NormalExit)
-        return {{"did not finish"}, -1};
-    return {QString::fromUtf8(proc.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts), proc.exitCode()};
-}
-
-} // namespace
 
 class TestPlantCheck : public QObject
 {
@@ -34,7 +13,6 @@ class TestPlantCheck : public QObject
 private slots:
     void problems_data();
     void problems();
-    void binaryReportsEachMistakeOnce();
 };
 
 void TestPlantCheck::problems_data()
@@ -116,18 +94,6 @@ void TestPlantCheck::problems()
     dir.write("plant.cfg", text.toUtf8());
     cfg.readFile("plant.cfg");
     QCOMPARE(PlantCheck(cfg).problems(), expected);
-}
-
-// The program prints each mistake once, with its line, and writes no files.
-void TestPlantCheck::binaryReportsEachMistakeOnce()
-{
-    TempWorkDir dir;
-    dir.write("bad.cfg", "VALVE 3 2 N2 1.0 Purge\nTIME_TO_OPEN MFC 1 2\n");
-    const auto [out, code] = runCheck(dir.path(), "bad.cfg");
-    QCOMPARE(out, (QStringList{"bad.cfg:1: VALVE 3 has no hardware node and no channel; its commands go nowhere",
-                               "bad.cfg:2: TIME_TO_OPEN: \"MFC\" is not VALVE; this entry is ignored"}));
-    QCOMPARE(code, 1);
-    QVERIFY(!QFile::exists(dir.filePath("log.log")));
 }
 
 QTEST_GUILESS_MAIN(TestPlantCheck)

@@ -135,10 +135,12 @@ void TestStartup::commandLine_data()
     QTest::newRow("check: unused arguments warned")
         << "kestrune" << QStringList{"-check", "stray", "-c", plant, "-x", "-e"} << 0
         << "kestrune: argument not used: stray";
-    QTest::newRow("sim --version") << "kestrune-sim" << QStringList{"--version"} << 0
-                                   << "kestrune-sim " + kestruneVersion();
-    QTest::newRow("ctl --version") << "kestrune-ctl" << QStringList{"--version"} << 0
-                                   << "kestrune-ctl " + kestruneVersion();
+    static QTemporaryDir elsewhere; // the mistakes are reported by their place; nothing is written
+    QFile bad(elsewhere.filePath("bad.cfg"));
+    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("VALVE 3 2 N2 1.0 Purge\n") > 0);
+    QTest::newRow("check: a mistake") << "kestrune" << QStringList{"-check", "-c", bad.fileName()} << 1
+                                      << bad.fileName() + ":1: VALVE 3 has no hardware node and no channel; its "
+                                                          "commands go nowhere";
 }
 
 void TestStartup::commandLine()

@@ -5,7 +5,6 @@
 #include "window/body.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QPixmapCache>
 #include <QTranslator>
 
@@ -47,8 +46,7 @@ int main(int argc, char **argv)
         return runCheck(argc, argv, args, desktop);
 
     QApplication app(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/org.kestrune.Kestrune.svg")));
+    identifyApplication();
     // Each restyled valve button is polished with a fresh palette, and the
     // style caches its pixmaps under that palette, never to be hit again: with
     // the default limit a long run fills ten megabytes with them.
@@ -58,26 +56,10 @@ int main(int argc, char **argv)
 
     QTranslator translator;
     QTranslator qtTranslator;
-    if (japaneseWanted(argc, argv)) {
-        if (loadCatalogue(translator))
-            QCoreApplication::installTranslator(&translator);
-        if (loadQtCatalogue(qtTranslator))
-            QCoreApplication::installTranslator(&qtTranslator);
-    }
+    installCatalogues(argc, argv, translator, qtTranslator);
 
-    // Started from the desktop the working directory is the home folder;
-    // the record file, log.log and the key file belong in a folder of ours.
-    QStringList notices;
-    if (desktop)
-        notices << enterStateFolder(true);
-
-    config.readArgs(argc, argv);
-    const QString path = chooseConfigPath(config, defaultConfigPath());
-    const bool read = config.readFile(path);
-    if (!read)
-        notices << configNotice(config, path);
-    notices.removeAll(QString());
+    const QString notice = readStartupConfiguration(argc, argv, desktop);
     Body body;
-    body.showStartupNotice(notices.join(QLatin1String("; ")));
+    body.showStartupNotice(notice);
     return app.exec();
 }

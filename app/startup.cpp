@@ -5,6 +5,8 @@
 #include "plant/plantcheck.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -82,6 +84,21 @@ QString enterStateFolder(bool create)
     return QString();
 }
 
+QString readStartupConfiguration(int argc, char **argv, bool desktop)
+{
+    // Started from the desktop the working directory is the home folder;
+    // the record file, log.log and the key file belong in a folder of ours.
+    QStringList notices;
+    if (desktop)
+        notices << enterStateFolder(true);
+    config.readArgs(argc, argv);
+    const QString path = chooseConfigPath(config, defaultConfigPath());
+    if (!config.readFile(path))
+        notices << configNotice(config, path);
+    notices.removeAll(QString());
+    return notices.join(QLatin1String("; "));
+}
+
 void warnUnusedArguments(const QStringList &args)
 {
     for (const QString &arg : CommandLine::unused(args))
@@ -109,6 +126,22 @@ bool japaneseWanted(int argc, char **argv)
             japanese = false;
     }
     return japanese;
+}
+
+void identifyApplication()
+{
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/org.kestrune.Kestrune.svg")));
+}
+
+void installCatalogues(int argc, char **argv, QTranslator &translator, QTranslator &qtTranslator)
+{
+    if (!japaneseWanted(argc, argv))
+        return;
+    if (loadCatalogue(translator))
+        QCoreApplication::installTranslator(&translator);
+    if (loadQtCatalogue(qtTranslator))
+        QCoreApplication::installTranslator(&qtTranslator);
 }
 
 bool loadCatalogue(QTranslator &translator)

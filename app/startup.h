@@ -26,6 +26,11 @@ QString stateFolder();
 // an empty text on success, else what went wrong in words.
 QString enterStateFolder(bool create);
 
+// As the panel starts: from the desktop, enters the state folder; then reads
+// the configuration the arguments choose into the global config. Returns what
+// went wrong, in words for the window; empty when nothing did.
+QString readStartupConfiguration(int argc, char **argv, bool desktop);
+
 // One line on standard error for each argument that no option reads.
 void warnUnusedArguments(const QStringList &args);
 
@@ -35,6 +40,13 @@ QString chooseConfigPath(const Config &cfg, const QString &defaultPath);
 
 // Japanese unless the last of "-j" and "-e" after the program path is "-e".
 bool japaneseWanted(int argc, char **argv);
+
+// Names the desktop entry the panel's windows belong to, and their icon.
+void identifyApplication();
+
+// Unless the arguments ask for English, loads the Japanese catalogues, the
+// panel's and Qt's, and installs them; both must outlive their use.
+void installCatalogues(int argc, char **argv, QTranslator &translator, QTranslator &qtTranslator);
 
 // Loads the embedded Japanese catalogue into translator.
 bool loadCatalogue(QTranslator &translator);

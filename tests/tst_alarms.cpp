@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QToolButton>
+#include <QToolTip>
 #include <QtTest>
 
 namespace {
@@ -159,6 +160,9 @@ void TestAlarms::flowAlarmOnScreen()
     QTRY_VERIFY_WITH_TIMEOUT(p.mfc()->flowAbnormal(), 1000);
     QCOMPARE(floating->grab().toImage().pixelColor(4, floating->height() / 2), alarmRed);
     QVERIFY(pixelsOf(p.body->diagram()->grab().toImage(), alarmRed, leftOfFigure) > 0);
+    QHelpEvent help(QEvent::ToolTip, QPoint(160, 90), p.body->diagram()->mapToGlobal(QPoint(160, 90)));
+    QCoreApplication::sendEvent(p.body->diagram(), &help); // over the MFC's figure
+    QVERIFY2(QToolTip::text().startsWith(p.mfc()->flowAlarmText() + " (since "), qPrintable(QToolTip::text()));
     QVERIFY(floating->toolTip().startsWith("Flow abnormal: measured 0.0 against set point 50.0 (since "));
     QCOMPARE(p.body->alarms()->rowCount(), 1);
 

@@ -46,6 +46,10 @@ void TestConfig::takeItem_data()
     QTest::newRow("quoted with hash") << " \"a b # c\" d" << "a b # c" << " d" << "";
     QTest::newRow("quoted glued to next") << "\"ab\"cd" << "ab" << "cd" << "";
     QTest::newRow("empty quotes") << "\"\" x" << "" << " x" << "";
+    QTest::newRow("blanks only") << " \t " << "" << "" << "";
+    QTest::newRow("tabs around") << "\ta\tb" << "a" << "\tb" << "";
+    QTest::newRow("quote inside a word") << "a\"b c" << "a\"b" << " c" << "";
+    QTest::newRow("last word") << "ab" << "ab" << "" << "";
     QTest::newRow("unterminated quote") << " \"abc" << "abc" << "" << startedFromQuote.arg(" \"abc");
     QTest::newRow("ends with quote") << " abc\"" << "abc\"" << "" << endedByQuote.arg(" abc\"");
     QTest::newRow("ends with quote, more") << " abc\" more" << "abc\"" << " more" << endedByQuote.arg(" abc\" more");

@@ -85,7 +85,7 @@ void TestConfirm::rules()
     std::unique_ptr<aNode> node(
         valve ? static_cast<aNode *>(new aValve("V3", 0, "N2", 1, "L1", "Dev1", "ch3", 0, 0, 1, 1, &bus.telso, ""))
               : new aMFC("3", 0, "N2", 1, "M1", "Dev1", "ch1", 0, 0, 1, 1, 0, 0, &bus.telso));
-    node->setWatchTimes(1000, 0);
+    node->setWatchTimes(400, 0);
     QVERIFY(bus.login());
     if (script.first() != "silent")
         bus.settle({k.reply.arg(k.other)});
@@ -120,7 +120,7 @@ void TestConfirm::rules()
     QTRY_COMPARE_WITH_TIMEOUT(int(node->mark()), mark, 5000);
     // Nothing comes late: no read-back nor a mark after a confirmation or a lost link.
     if (!readBack)
-        QVERIFY(!QTest::qWaitFor([&] { return asked() || int(node->mark()) != mark; }, 1500));
+        QVERIFY(!QTest::qWaitFor([&] { return asked() || int(node->mark()) != mark; }, 600));
     QCOMPARE(asked(), readBack);
     QCOMPARE(node->statusText(), k.shown.at(shown));
     QCOMPARE(node->markText().isEmpty(), mark == DeviceWatch::NoMark);

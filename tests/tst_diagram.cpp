@@ -50,8 +50,7 @@ class TestDiagram : public QObject
     Q_OBJECT
 
 private slots:
-    void mapping_data();
-    void mapping();
+    void emptyMapping();
     void pixels_data();
     void pixels();
     void emptyWidgetPaintsNothing();
@@ -61,30 +60,9 @@ private slots:
     void diamond();
 };
 
-void TestDiagram::mapping_data()
+// Before the first paint every range is empty: no division by zero.
+void TestDiagram::emptyMapping()
 {
-    QTest::addColumn<QList<double>>("d"); // display then real ranges
-    QTest::addColumn<QList<double>>("in");
-    QTest::addColumn<QList<double>>("out"); // toDispX, toDispY, toDispW, toDispH, toRealX, toRealY
-
-    QTest::newRow("plain") << QList<double>{0, 0, 400, 300, 0, 0, 100, 100} << QList<double>{50, 60, 10, 10, 200, 120}
-                           << QList<double>{200, 120, 40, -30, 50, 60};
-    QTest::newRow("offset") << QList<double>{10, 20, 110, 220, -50, 0, 50, 100} << QList<double>{0, 0, 0, 0, 60, 20}
-                            << QList<double>{60, 220, 0, 0, 0, 100};
-}
-
-void TestDiagram::mapping()
-{
-    QFETCH(QList<double>, d);
-    QFETCH(QList<double>, in);
-    QFETCH(QList<double>, out);
-    ChCoord c;
-    c.setDisp(d[0], d[1], d[2], d[3]);
-    c.setReal(d[4], d[5], d[6], d[7]);
-    QCOMPARE((QList<double>{c.toDispX(in[0]), c.toDispY(in[1]), c.toDispW(in[2]), c.toDispH(in[3]),
-                            c.toRealX(in[4]), c.toRealY(in[5])}), out);
-
-    // Before the first paint every range is empty: no division by zero.
     ChCoord empty;
     QVERIFY(qIsFinite(empty.toRealX(5)) && qIsFinite(empty.toRealY(5)) && qIsFinite(empty.toDispH(5)));
 }

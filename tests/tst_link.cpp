@@ -7,7 +7,10 @@
 #include "support/tempworkdir.h"
 #include "valves/avalve.h"
 #include "window/body.h"
+#include "window/eventhistory.h"
 
+#include <QLabel>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTcpSocket>
 #include <QtTest>
@@ -128,11 +131,18 @@ private slots:
             const QString line =
                 QString(" : Valv [%1 came while not connected to the server; nothing was sent\n").arg(action);
             QTRY_VERIFY_WITH_TIMEOUT(dir.read("log.log").contains(line.toUtf8()), 10000);
+            const QString skipped = QString("Timed %1 skipped: not connected to the server")
+                                        .arg(action.endsWith("open") ? "opening" : "closing");
+            const auto &events = body.eventHistory()->events();
+            QVERIFY(std::any_of(events.begin(), events.end(), [&](const auto &e) { return e.text == skipped; }));
         }
         QCOMPARE(body.statusBar()->currentMessage(), message);
         QVERIFY(!v1->isOn() && v2->isOn());
         QCOMPARE(mfc->settingSV, 0.0);
         QCOMPARE(rows(), before);
+        // Every panel, not only the diagram, shows that what it says may be stale.
+        QVERIFY(v1->findChild<QPushButton *>("B")->toolTip().startsWith("Not connected to the server"));
+        QVERIFY(mfc->findChild<QLabel *>("OCStat")->styleSheet().contains("dashed"));
         const auto labels = body.statusBar()->findChildren<QLabel *>();
         QVERIFY(std::any_of(labels.begin(), labels.end(),
                             [&](QLabel *l) { return l->isVisible() && l->text() == body.linkText(); }));
@@ -209,6 +219,80 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(body.linkText(), QString("Logged in as Kestrune"), 10000);
         QVERIFY(server.waitForLines(2));
         QCOMPARE(server.lines().filter("ChOff"), QStringList());
+    }
+
+    // Each login synchronises once and follows the hardware as it is then; requests are answered once
+    // however often the link came back; dropped connections leave no socket behind.
+    void dropsAndLogins()
+    {
+        TempWorkDir dir;
+        FakeServer server;
+        loadConfig(dir, "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toUtf8() +
+                            "\nTELSO_RECONNECT 0.02\nVALVE 1 0 N2 1 L1 Dev ch1\n");
+        Body body;
+        const auto fds = [] { return QDir("/proc/self/fd", {}, {}, QDir::AllEntries | QDir::System).count(); };
+        uint baseline = 0;
+        for (int i = 0; i < 14; ++i) {
+            QTRY_VERIFY_WITH_TIMEOUT(body.busClient()->isLoggedIn(), 10000);
+            QVERIFY(server.waitForLines(2));
+            QCOMPARE(server.lines(), (QStringList{"Kestrune.1>System flgon Dev", "Kestrune.1>Dev IsOn ch1"}));
+            server.clearLines();
+            server.send(QString("Dev>Kestrune.1 @IsOn ch1 %1").arg(i % 2));
+            QTRY_COMPARE_WITH_TIMEOUT(body.findNode(1, aNode::Valve)->isOn(), i % 2 == 1, 10000);
+            baseline = i == 1 ? fds() : baseline;
+            if (i < 13) {
+                server.disconnectClient();
+                QTRY_VERIFY_WITH_TIMEOUT(!body.busClient()->isLoggedIn(), 10000);
+            }
+        }
+        server.send("C>Kestrune Stat");
+        server.send("D>Kestrune Stat");
+        QTRY_VERIFY_WITH_TIMEOUT(server.lines().contains("Kestrune>D @Stat V[N2 L1,Open]"), 10000);
+        QCOMPARE(server.lines(), (QStringList{"Kestrune>C @Stat V[N2 L1,Open]", "Kestrune>D @Stat V[N2 L1,Open]"}));
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(int(fds()) - int(baseline)) <= 3, 10000);
+    }
+
+    // A question to a device starts the wait for the server's next line; a command does not.
+    void questionsAwaitAnswers_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("awaits");
+        for (const char *question : {"IsOn ch1", "GetValue", "GetSettingValue"})
+            QTest::newRow(question) << question << true;
+        for (const char *command : {"ChOn ch1", "SetValue 5"})
+            QTest::newRow(command) << command << false;
+    }
+
+    void questionsAwaitAnswers()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, awaits);
+        TempWorkDir dir;
+        FakeServer server;
+        Telso telso(QString(), QString(), "Kestrune", "Kestrune");
+        QVERIFY(loginTelso(telso, server));
+        telso.setLinkTimeout(200);
+        QVERIFY(telso.sendCommand("1", "Dev", command));
+        QCOMPARE(QTest::qWaitFor([&] { return telso.linkState() == Telso::LinkDown; }, awaits ? 10000 : 800), awaits);
+    }
+
+    // A dropped socket is let go once its output went out, and the last one with the client.
+    void socketsGo()
+    {
+        TempWorkDir dir;
+        FakeServer server;
+        auto *telso = new Telso(QString(), QString(), "Kestrune", "Kestrune");
+        QVERIFY(loginTelso(*telso, server));
+        QVERIFY(!telso->connectToServer()); // connected already: no second socket
+        QPointer<QTcpSocket> old = telso->socket;
+        QVERIFY(telso->sendCommand("V1", "Dev1", "ChOff ch1"));
+        telso->disConnect();
+        QTRY_COMPARE_WITH_TIMEOUT(server.lines(), QStringList{"Kestrune.V1>Dev1 ChOff ch1"}, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(old.isNull(), 10000);
+        QVERIFY(loginTelso(*telso, server)); // a new socket, and it works
+        QPointer<QTcpSocket> socket = telso->socket;
+        delete telso;
+        QVERIFY(socket.isNull());
     }
 
     void diagramAndStatusShowTheLink()

@@ -220,7 +220,7 @@ void TestMfc::flowCheck()
     QFETCH(QStringList, events);
 
     Rig rig;
-    rig.mfc.setCheckHoldInterval(1000);
+    rig.mfc.setCheckHoldInterval(300);
     QVERIFY(rig.bus.login());
     QStringList lines;
     for (const QString &step : steps) {

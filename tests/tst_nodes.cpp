@@ -1,5 +1,6 @@
 #include "nodes/anode.h"
 #include "nodes/ticktimer.h"
+#include "support/messagecapture.h"
 #include "support/nodebus.h"
 
 #include <QtTest>
@@ -32,21 +33,13 @@ class TestNodes : public QObject
     Q_OBJECT
 
 private slots:
-    void tree();
     void isFlowing_data();
     void isFlowing();
     void timeSetting_data();
     void timeSetting();
     void countdownRunsOnlyWhenDue();
+    void longestTime();
 };
-
-void TestNodes::tree()
-{
-    // Kept by x whatever the linking order; equal x keeps the linking order.
-    Tree t;
-    QCOMPARE(t.at("V1")->children, (QList<aNode *>{t.at("S1"), t.at("S2"), t.at("Sh")}));
-    QCOMPARE(t.at("Sh")->parents, (QList<aNode *>{t.at("V1"), t.at("V2")}));
-}
 
 void TestNodes::isFlowing_data()
 {
@@ -124,6 +117,17 @@ void TestNodes::countdownRunsOnlyWhenDue()
     QCOMPARE(closeTicks.size(), 2);
     QVERIFY2(closeTicks.at(1).at(0).toInt() <= 500, qPrintable(closeTicks.at(1).at(0).toString()));
     QVERIFY(!n.closeTimer->ticking());
+}
+
+// The longest time a timer takes is used as it is; only a longer one is capped, and said so.
+void TestNodes::longestTime()
+{
+    Tree t;
+    MessageCapture capture;
+    t.at("S1")->setTimeToOpen(35791.3941167); // INT_MAX ms and a fraction
+    t.at("S1")->setTimeToOpen(35791.3942);
+    QCOMPARE(capture.messages().filter("too long: capped to 2147483647 ms").size(), 1);
+    QCOMPARE(t.at("S1")->openTimer->interval(), INT_MAX);
 }
 
 QTEST_MAIN(TestNodes)

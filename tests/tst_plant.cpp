@@ -102,7 +102,8 @@ void TestPlant::nodesAndLinks()
                     "CONNECT NODE 1 NODE 9\nCONNECT NODE 1 NODE 2\nCONNECT NODE 2 NODE 3\nCONNECT NODE 3 NODE 1\n"
                     "CONNECT NODE 2 NODE 2\nTELSO_CH X VALVE 5\nTELSO_CH Y NODE 3\n"
                     "CONNECT Valve 1 NODE 4\nCONNECT VALVE 2 NODE 4\nCONNECT VALVE 1 NODE 4\n"
-                    "TELSO_CH L1 VALVE 1\nTELSO_CH L2 VALVE 1\nTELSO_CH \"\" VALVE 1\nEXCLUSIVE 1 2 99\nEXCLUSIVE 2 1 1\n");
+                    "TELSO_CH L1 VALVE 1\nTELSO_CH L2 VALVE 1\nTELSO_CH \"\" VALVE 1\nEXCLUSIVE 1 2 99\nEXCLUSIVE 2 1 1\n"
+                    "REMOTE_CLIENTS Op a.b\n");
     MessageCapture capture;
     Body body;
     const QStringList messages = capture.messages();
@@ -110,6 +111,7 @@ void TestPlant::nodesAndLinks()
     QVERIFY(messages.contains("CONNECT skipped, it would close a loop between Node 3 and Node 1"));
     QVERIFY(messages.contains("CONNECT skipped, it would close a loop between Node 2 and Node 2"));
     QVERIFY(messages.contains("TELSO_CH skipped, no such node: X VALVE 5"));
+    QVERIFY(messages.contains("REMOTE_CLIENTS: \"a.b\" is not a client name; skipped"));
     aNode *a = body.findNode(1, 0), *b = body.findNode(2, 0), *c = body.findNode(3, 0), *j = body.findNode(4, 0);
     QCOMPARE(b->children, QList<aNode *>{a});
     QCOMPARE(c->children, QList<aNode *>{b});

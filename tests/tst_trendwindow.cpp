@@ -7,7 +7,9 @@
 #include "window/trendmodel.h"
 #include "window/trendwindow.h"
 
+#include <QDateTimeAxis>
 #include <QLineEdit>
+#include <QTreeWidget>
 #include <QProcess>
 #include <QTcpServer>
 #include <QtTest>
@@ -31,6 +33,10 @@ private slots:
     void liveCurvesHoldWhatThePanelShowed_data();
     void liveCurvesHoldWhatThePanelShowed();
     void alarmShadingAndReadout();
+    void navigation_data();
+    void navigation();
+    void filesAndNames();
+    void timeLabels();
     void trendOnly_data();
     void trendOnly();
 };
@@ -106,6 +112,89 @@ void TestTrendWindow::alarmShadingAndReadout()
         window.setCursorTime(ms);
         QCOMPARE((QStringList{window.readout(0), window.readout(1)}), expected);
     }
+}
+
+void TestTrendWindow::navigation_data()
+{
+    QTest::addColumn<int>("key"); // 0: a drag on the plot, 100 pixels to the left
+    QTest::addColumn<qint64>("cursor");
+    QTest::addColumn<qint64>("from"); // shown before: 1040 s to 1060 s of a record from 1000 s to 1100 s
+
+    QTest::newRow("left") << int(Qt::Key_Left) << qint64(-1) << qint64(1038000);
+    QTest::newRow("right") << int(Qt::Key_Right) << qint64(-1) << qint64(1042000);
+    QTest::newRow("zoom in at the centre") << int(Qt::Key_Plus) << qint64(-1) << qint64(1045000);
+    QTest::newRow("zoom in at the cursor") << int(Qt::Key_Up) << qint64(1044000) << qint64(1042000);
+    QTest::newRow("zoom out") << int(Qt::Key_Minus) << qint64(-1) << qint64(1030000);
+    QTest::newRow("home: the start") << int(Qt::Key_Home) << qint64(-1) << qint64(1000000);
+    QTest::newRow("end: the end of the files") << int(Qt::Key_End) << qint64(-1) << qint64(1080000);
+    QTest::newRow("drag") << 0 << qint64(-1) << qint64(-1);
+}
+
+void TestTrendWindow::navigation()
+{
+    QFETCH(int, key);
+    QFETCH(qint64, cursor);
+    QFETCH(qint64, from);
+
+    TrendModel model;
+    model.addRecord("Rec.log", RecordReader().readText("#Time\tMFC1\n" + row(1000, "5") + row(1100, "6")));
+    TrendWindow window(&model, nullptr);
+    window.resize(900, 600);
+    window.show();
+    window.setRange(1040000, 1060000);
+    if (cursor >= 0)
+        window.setCursorTime(cursor);
+    if (key) {
+        QTest::keyClick(&window, Qt::Key(key));
+    } else {
+        auto *plot = window.findChild<TrendPlot *>("FlowPlot");
+        const QPointF start = plot->plotRect().center(), end = start - QPointF(100, 0);
+        QTest::mousePress(plot->viewport(), Qt::LeftButton, Qt::NoModifier, start.toPoint());
+        QMouseEvent move(QEvent::MouseMove, end, plot->mapToGlobal(end), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(plot->viewport(), &move);
+        from = 1040000 + qRound64(100 * 20000 / plot->plotRect().width());
+    }
+    QVERIFY2(qAbs(window.rangeFrom() - from) <= 1 && window.rangeTo() - window.rangeFrom() == (key == Qt::Key_Plus ||
+             key == Qt::Key_Up ? 10000 : key == Qt::Key_Minus ? 40000 : 20000),
+             qPrintable(QString("%1 %2").arg(window.rangeFrom()).arg(window.rangeTo())));
+}
+
+// What was read from each file is said, and every curve is listed by a name.
+void TestTrendWindow::filesAndNames()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("Rec-20261206.log"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#Time\tMFC1\t     \n" + row(1000, "5\t0") + "1001\t6\n" + row(1002, "x\t0") + "text\n" + row(1003, "7\t0"));
+    file.close();
+    TrendModel model;
+    TrendWindow window(&model, nullptr);
+    window.openFiles({file.fileName()});
+    QTRY_VERIFY(!window.isBusy() && !window.reportText().isEmpty());
+    window.openFiles({file.fileName()});
+    QCOMPARE(window.reportText(), "Rec-20261206.log: rows read: 2; skipped: cut short: 1, not numbers: 1, lines of other "
+                                  "text: 1\n" + file.fileName() + ": already shown");
+    QStringList names;
+    for (QTreeWidgetItem *item : window.findChild<QTreeWidget *>("CurveList")->findItems("*", Qt::MatchWildcard | Qt::MatchRecursive))
+        names << item->text(0);
+    QVERIFY2(names.contains("MFC1") && names.contains("(no name)"), qPrintable(names.join('|')));
+}
+
+// The time axis labels as fine as the span shown needs.
+void TestTrendWindow::timeLabels()
+{
+    TrendModel model;
+    TrendWindow window(&model, nullptr);
+    QDateTimeAxis *axis = nullptr;
+    for (QAbstractAxis *a : static_cast<QChartView *>(window.findChild<TrendPlot *>("FlowPlot"))->chart()->axes())
+        axis = axis ? axis : qobject_cast<QDateTimeAxis *>(a);
+    QVERIFY(axis);
+    QStringList formats;
+    for (const qint64 hours : {2, 48, 49}) {
+        window.setRange(0, hours * 3600000);
+        formats << axis->format();
+    }
+    QCOMPARE(formats, (QStringList{"hh:mm:ss", "hh:mm", "MM/dd hh:mm"}));
 }
 
 void TestTrendWindow::trendOnly_data()

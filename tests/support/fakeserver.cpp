@@ -13,32 +13,6 @@ FakeServer::FakeServer(QObject *parent) : QObject(parent)
         qWarning("FakeServer: cannot listen: %s", qPrintable(server.errorString()));
 }
 
-quint16 FakeServer::port() const
-{
-    return server.serverPort();
-}
-
-QString FakeServer::portText() const
-{
-    return QString::number(port());
-}
-
-void FakeServer::setChallenge(const QByteArray &line)
-{
-    challenge = line;
-}
-
-void FakeServer::setChallengeOnConnect(bool on)
-{
-    challengeOnConnect = on;
-}
-
-void FakeServer::setGreeting(const QByteArray &lines, bool thenClose)
-{
-    greeting = lines;
-    closeAfterGreeting = thenClose;
-}
-
 void FakeServer::setReading(bool on)
 {
     reading = on;
@@ -109,29 +83,9 @@ bool FakeServer::waitForLogin(int timeoutMs)
     return QTest::qWaitFor([this] { return loginDone; }, timeoutMs);
 }
 
-QString FakeServer::loginLine() const
-{
-    return login;
-}
-
-QStringList FakeServer::lines() const
-{
-    return received;
-}
-
 bool FakeServer::waitForLines(int count, int timeoutMs)
 {
     return QTest::qWaitFor([this, count] { return received.size() >= count; }, timeoutMs);
-}
-
-void FakeServer::clearLines()
-{
-    received.clear();
-}
-
-void FakeServer::send(const QString &line)
-{
-    sendRaw(line.toUtf8() + '\n');
 }
 
 void FakeServer::sendRaw(const QByteArray &bytes)
@@ -146,16 +100,6 @@ void FakeServer::disconnectClient()
 {
     if (client)
         client->disconnectFromHost();
-}
-
-bool FakeServer::hasClient() const
-{
-    return client && client->state() == QAbstractSocket::ConnectedState;
-}
-
-quint16 FakeServer::clientPort() const
-{
-    return client ? client->peerPort() : 0;
 }
 
 bool loginTelso(Telso &telso, FakeServer &server, int timeoutMs)

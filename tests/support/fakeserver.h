@@ -19,16 +19,20 @@ class FakeServer : public QObject
 public:
     explicit FakeServer(QObject *parent = nullptr);
 
-    quint16 port() const;
-    QString portText() const;
+    quint16 port() const { return server.serverPort(); }
+    QString portText() const { return QString::number(port()); }
 
     // Sent with a line feed when a client connects; default "0".
-    void setChallenge(const QByteArray &line);
+    void setChallenge(const QByteArray &line) { challenge = line; }
     // Off: nothing is sent on connect, the test sends the challenge itself.
-    void setChallengeOnConnect(bool on);
+    void setChallengeOnConnect(bool on) { challengeOnConnect = on; }
     // Sent as given right after the login line; default "Welcome\n". With
     // thenClose the server closes the connection right after it.
-    void setGreeting(const QByteArray &lines, bool thenClose = false);
+    void setGreeting(const QByteArray &lines, bool thenClose = false)
+    {
+        greeting = lines;
+        closeAfterGreeting = thenClose;
+    }
     // Off: as a stopped server, takes no new client and reads nothing more,
     // so what the client writes piles up; on again, it catches up.
     void setReading(bool on);
@@ -36,21 +40,16 @@ public:
     bool waitForClient(int timeoutMs = 10000);
     bool waitForLogin(int timeoutMs = 10000);
     bool loggedIn() const { return loginDone; }
-    QString loginLine() const;
+    QString loginLine() const { return login; }
 
     // Lines after the login, decoded as Latin-1, without their line feed.
-    QStringList lines() const;
+    QStringList lines() const { return received; }
     bool waitForLines(int count, int timeoutMs = 10000);
-    void clearLines();
-    // Bytes received after the login line that do not end a line yet.
-    QByteArray partialLine() const { return loginDone ? buffer : QByteArray(); }
+    void clearLines() { received.clear(); }
 
-    void send(const QString &line);
+    void send(const QString &line) { sendRaw(line.toUtf8() + '\n'); }
     void sendRaw(const QByteArray &bytes);
     void disconnectClient();
-    bool hasClient() const;
-    // The client's own port on its side of the connection, 0 without one.
-    quint16 clientPort() const;
 
 private:
     Q_DISABLE_COPY(FakeServer)

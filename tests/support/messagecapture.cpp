@@ -31,18 +31,3 @@ QStringList MessageCapture::messages() const
 {
     return captured;
 }
-
-bool MessageCapture::contains(const QString &text) const
-{
-    return captured.contains(text);
-}
-
-int MessageCapture::count(const QString &text) const
-{
-    return int(captured.count(text));
-}
-
-void MessageCapture::clear()
-{
-    captured.clear();
-}

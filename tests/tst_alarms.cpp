@@ -78,6 +78,10 @@ void TestAlarms::latching()
     QFETCH(QString, rows);
 
     AlarmList list("op", [] { return QDateTime(QDate(2026, 12, 6), QTime(10, 0)); });
+    // A changed row is announced whole, so a view shows every column of it anew.
+    connect(&list, &QAbstractItemModel::dataChanged, this, [&list](const QModelIndex &from, const QModelIndex &to) {
+        QVERIFY(from.column() == 0 && to.column() == list.columnCount() - 1 && from.row() == to.row());
+    });
     for (const QString &step : steps) {
         const QStringList w = step.split(' ');
         if (w[0] == "raise")
@@ -189,6 +193,11 @@ void TestAlarms::historyLines()
     const QAbstractItemModel *shown = p.body->historyWindow()->table()->model();
     QCOMPARE(shown->rowCount(), 2);
     QCOMPARE(shown->index(0, 2).data().toString(), QString("Client.2"));
+    // A new day starts a new list.
+    p.body->historyWindow()->filterField()->clear();
+    Body::clock = [now] { return now.addDays(1); };
+    p.body->findChild<QPushButton *>("StopAll")->click();
+    QCOMPARE(shown->rowCount(), 1);
 }
 
 void TestAlarms::unwritableFiles_data()

@@ -289,6 +289,7 @@ private slots:
         LivePanel p("TELSO_RECONNECT 0\nVALVE 1 0 \"\" 1 L Dev ch 50 50 5 10\n");
         p.server.setChallengeOnConnect(false); // the client connects from the event loop, after this
         QVERIFY(p.server.waitForClient());
+        QCOMPARE(p.body->linkText(), QString("Connecting to 127.0.0.1:%1...").arg(p.server.port()));
         QImage img = p.diagramImage();
         // Greyed: the closed valve's top edge loses its colour.
         QVERIFY(img.pixelColor(200, 120).hslSaturation() < 100 && img.pixelColor(200, 120).lightness() < 250);

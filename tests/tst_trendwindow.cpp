@@ -8,6 +8,7 @@
 #include "window/trendwindow.h"
 
 #include <QLineEdit>
+#include <QValueAxis>
 #include <QTreeWidget>
 #include <QProcess>
 #include <QTcpServer>
@@ -35,6 +36,7 @@ private slots:
     void navigation_data();
     void navigation();
     void filesAndNames();
+    void valueAxis();
     void trendOnly_data();
     void trendOnly();
 };
@@ -176,6 +178,28 @@ void TestTrendWindow::filesAndNames()
     for (QTreeWidgetItem *item : window.findChild<QTreeWidget *>("CurveList")->findItems("*", Qt::MatchWildcard | Qt::MatchRecursive))
         names << item->text(0);
     QVERIFY2(names.contains("MFC1") && names.contains("(no name)"), qPrintable(names.join('|')));
+}
+
+// The value axis follows the curves shown, also when only its low end moves.
+void TestTrendWindow::valueAxis()
+{
+    TrendModel model;
+    model.addRecord("Rec.log", RecordReader().readText("#Time\tMFC1\n" + row(1000, "-5") + row(1050, "80") +
+                                                       row(1100, "80")));
+    TrendWindow window(&model, nullptr);
+    window.resize(900, 600);
+    window.show();
+    const QList<QAbstractAxis *> axes =
+        static_cast<QChartView *>(window.findChild<TrendPlot *>("FlowPlot"))->chart()->axes(Qt::Vertical);
+    auto *axis = qobject_cast<QValueAxis *>(axes.value(0));
+    QVERIFY(axis);
+    QStringList ranges;
+    for (const qint64 from : {1000000, 1060000}) {
+        window.setRange(from, 1100000);
+        QTRY_VERIFY(!window.isBusy());
+        ranges << QString("%1..%2").arg(axis->min()).arg(axis->max());
+    }
+    QCOMPARE(ranges, (QStringList{"-20..100", "0..100"}));
 }
 
 void TestTrendWindow::trendOnly_data()

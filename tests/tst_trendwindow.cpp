@@ -8,6 +8,7 @@
 #include "window/trendwindow.h"
 
 #include <QLineEdit>
+#include <QToolButton>
 #include <QValueAxis>
 #include <QTreeWidget>
 #include <QProcess>
@@ -37,6 +38,8 @@ private slots:
     void navigation();
     void filesAndNames();
     void valueAxis();
+    void exportButtons_data();
+    void exportButtons();
     void trendOnly_data();
     void trendOnly();
 };
@@ -200,6 +203,37 @@ void TestTrendWindow::valueAxis()
         ranges << QString("%1..%2").arg(axis->min()).arg(axis->max());
     }
     QCOMPARE(ranges, (QStringList{"-20..100", "0..100"}));
+}
+
+void TestTrendWindow::exportButtons_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("path"); // as chosen; %1: a folder
+    QTest::addColumn<QString>("report");
+    QTest::newRow("PNG") << "PngButton" << "%1/a.png" << "";
+    QTest::newRow("CSV") << "CsvButton" << "%1/a.csv" << "";
+    QTest::newRow("cancelled") << "CsvButton" << "" << "";
+    QTest::newRow("cannot write") << "PngButton" << "%1/no/a.png" << "Cannot write %1/no/a.png";
+}
+
+void TestTrendWindow::exportButtons()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, path);
+    QFETCH(QString, report);
+    QTemporaryDir dir;
+    TrendModel model;
+    model.addRecord("Rec.log", RecordReader().readText("#Time\tMFC1\n" + row(1000, "5") + row(1100, "6")));
+    TrendWindow window(&model, nullptr);
+    QString suggested;
+    window.askSavePath = [&](const QString &, const QString &name, const QString &) {
+        suggested = name;
+        return path.arg(dir.path());
+    };
+    window.findChild<QToolButton *>(button)->click();
+    QCOMPARE(suggested, button == "PngButton" ? "trends.png" : "trends.csv");
+    QCOMPARE(window.reportText(), report.arg(dir.path()));
+    QCOMPARE(QFile::exists(path.arg(dir.path())), !path.isEmpty() && report.isEmpty());
 }
 
 void TestTrendWindow::trendOnly_data()

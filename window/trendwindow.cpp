@@ -39,6 +39,9 @@ TrendWindow::TrendWindow(TrendModel *trendModel, std::function<qint64()> liveClo
     : QWidget(parent, Qt::Window), model(trendModel), clock(std::move(liveClock)), cursorMs(TrendPlot::noCursor)
 {
     setupUi(this);
+    askSavePath = [this](const QString &title, const QString &name, const QString &filter) {
+        return QFileDialog::getSaveFileName(this, title, name, filter);
+    };
     FlowPlot->setSource(model, TrendPlot::Values);
     ValvePlot->setSource(model, TrendPlot::Lanes);
     MainSplitter->setStretchFactor(0, 4);
@@ -89,17 +92,17 @@ void TrendWindow::connectButtons()
         openFiles(QFileDialog::getOpenFileNames(this, tr("Open record files"), QString(),
                                                 tr("Record files (*-????????.log);;All files (*)")));
     });
-    connect(PngButton, &QToolButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, tr("Export PNG"), QStringLiteral("trends.png"),
-                                                          tr("PNG pictures (*.png)"));
-        if (!path.isEmpty() && !exportPng(path))
+    const auto exportTo = [this](const QString &title, const QString &name, const QString &filter,
+                                 bool (TrendWindow::*write)(const QString &)) {
+        const QString path = askSavePath(title, name, filter);
+        if (!path.isEmpty() && !(this->*write)(path))
             ReportLabel->setText(tr("Cannot write %1").arg(path));
+    };
+    connect(PngButton, &QToolButton::clicked, this, [this, exportTo] {
+        exportTo(tr("Export PNG"), QStringLiteral("trends.png"), tr("PNG pictures (*.png)"), &TrendWindow::exportPng);
     });
-    connect(CsvButton, &QToolButton::clicked, this, [this] {
-        const QString path =
-            QFileDialog::getSaveFileName(this, tr("Export CSV"), QStringLiteral("trends.csv"), tr("CSV files (*.csv)"));
-        if (!path.isEmpty() && !exportCsv(path))
-            ReportLabel->setText(tr("Cannot write %1").arg(path));
+    connect(CsvButton, &QToolButton::clicked, this, [this, exportTo] {
+        exportTo(tr("Export CSV"), QStringLiteral("trends.csv"), tr("CSV files (*.csv)"), &TrendWindow::exportCsv);
     });
 }
 

@@ -47,6 +47,9 @@ public:
     void setCurveShown(qsizetype curve, bool shown);
     QString readout(qsizetype curve) const;
     QString reportText() const { return ReportLabel->text(); }
+    // Where an export goes (title, suggested name, filter); empty: not at
+    // all. A file dialog unless replaced, as tests do.
+    std::function<QString(const QString &, const QString &, const QString &)> askSavePath;
     // Files are being read or curves drawn.
     bool isBusy() const;
 

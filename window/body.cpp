@@ -18,6 +18,7 @@
 
 #include <QDebug>
 #include <QGridLayout>
+#include <QHash>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
@@ -236,15 +237,25 @@ void Body::orderTabs()
         int column;
         QWidgetList fields;
     };
+    // Each panel's place, found in one pass: asking the grids node by node
+    // would take the square of a large plant's panel count.
+    QHash<const QWidget *, QPoint> places;
+    for (QGridLayout *grid : {mfcGrid, valveGrid}) {
+        int gridRow = 0, row = 0, column = 0, span = 0;
+        panelGrid->getItemPosition(panelGrid->indexOf(grid), &gridRow, &span, &span, &span);
+        for (int i = 0; i < grid->count(); ++i) {
+            grid->getItemPosition(i, &row, &column, &span, &span);
+            if (const QWidget *panel = grid->itemAt(i)->widget())
+                places.insert(panel, QPoint(column, gridRow));
+        }
+    }
     QList<Panel> panels;
     for (aNode *node : std::as_const(nodes)) {
-        QGridLayout *grid = valveGrid->indexOf(node) >= 0 ? valveGrid : mfcGrid;
-        const int at = grid->indexOf(node);
-        if (at < 0)
+        const auto place = places.constFind(node);
+        if (place == places.cend())
             continue;
-        int row = 0, column = 0, gridRow = 0, span = 0;
-        grid->getItemPosition(at, &row, &column, &span, &span);
-        panelGrid->getItemPosition(panelGrid->indexOf(grid), &gridRow, &span, &span, &span);
+        const int gridRow = place->y();
+        const int column = place->x();
         QWidgetList fields;
         for (QWidget *w = node->nextInFocusChain(); w != node && node->isAncestorOf(w); w = w->nextInFocusChain())
             if (w->focusPolicy() & Qt::TabFocus)

@@ -4,8 +4,7 @@
 #include "diagram/gview.h"
 #include "mfc/amfc.h"
 #include "support/configtext.h"
-#include "support/fakeserver.h"
-#include "support/tempworkdir.h"
+#include "support/livepanel.h"
 #include "valves/avalve.h"
 #include "window/alarmlist.h"
 #include "window/body.h"
@@ -24,7 +23,7 @@
 namespace {
 
 const QByteArray plant = "VALVE 1 0 N2 1.0 Main VBox ch1 20 20 4 4\nMFC 1 0 N2 1.0 MFC1 MBox c1 40 70 8 6 0 0\n"
-                         "CONNECT VALVE 1 MFC 1\nTELSO_CH Line1 MFC 1\nTELSO_IP 127.0.0.1\nLINK_TIMEOUT 0\n"
+                         "CONNECT VALVE 1 MFC 1\nTELSO_CH Line1 MFC 1\nLINK_TIMEOUT 0\n"
                          "CONFIRM_TIMEOUT 600\nDEVICE_POLL 0\n"; // no device marks: the fake server never answers
 const QColor alarmRed(220, 0, 0);
 
@@ -36,31 +35,6 @@ QImage settled(QWidget *w)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     return w->grab().toImage();
 }
-
-int pixelsOf(const QImage &image, const QColor &colour, const QRect &area)
-{
-    int n = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            n += image.pixelColor(x, y) == colour;
-    return n;
-}
-
-struct Panel // a Body logged in to a fake server
-{
-    explicit Panel(const QByteArray &extra = {})
-    {
-        loadConfig(dir, plant + extra + "TELSO_PORT " + server.portText().toUtf8() + '\n');
-        body = std::make_unique<Body>();
-    }
-    aMFC *mfc() const { return static_cast<aMFC *>(body->findNode(1, aNode::MFC)); }
-    aValve *valve() const { return static_cast<aValve *>(body->findNode(1, aNode::Valve)); }
-    void device(const QString &text) { server.send("MBox.c1>Kestrune " + text); }
-
-    TempWorkDir dir;
-    FakeServer server;
-    std::unique_ptr<Body> body;
-};
 
 } // namespace
 
@@ -84,26 +58,17 @@ void TestAlarms::latching_data()
     QTest::addColumn<QString>("rows"); // each row: key, active (A) or cleared (C), acknowledged (+) or not (-)
 
     using L = QStringList;
-    QTest::newRow("raised") << L{"raise a"} << "1 alarm, 1 unacknowledged"
-                            << "aA-";
-    QTest::newRow("cleared, not acknowledged") << L{"raise a", "clear a"} << "1 alarm, 1 unacknowledged"
-                                               << "aC-";
-    QTest::newRow("acknowledged, still active") << L{"raise a", "ack a"} << "1 alarm, 0 unacknowledged"
-                                                << "aA+";
-    QTest::newRow("cleared then acknowledged") << L{"raise a", "clear a", "ack a"} << ""
-                                               << "";
-    QTest::newRow("acknowledged then cleared") << L{"raise a", "ack a", "clear a"} << ""
-                                               << "";
-    QTest::newRow("raised twice") << L{"raise a", "raise a"} << "1 alarm, 1 unacknowledged"
-                                  << "aA-";
-    QTest::newRow("back before acknowledged") << L{"raise a", "clear a", "raise a"} << "2 alarms, 2 unacknowledged"
-                                              << "aC- aA-";
-    QTest::newRow("acknowledge all") << L{"raise a", "raise b minor", "clear b", "ackall"}
-                                     << "1 alarm, 0 unacknowledged"
+    QTest::newRow("raised") << L{"raise a"} << "1 alarm, 1 unacknowledged" << "aA-";
+    QTest::newRow("cleared, not acknowledged") << L{"raise a", "clear a"} << "1 alarm, 1 unacknowledged" << "aC-";
+    QTest::newRow("acknowledged, still active") << L{"raise a", "ack a"} << "1 alarm, 0 unacknowledged" << "aA+";
+    QTest::newRow("cleared then acknowledged") << L{"raise a", "clear a", "ack a"} << "" << "";
+    QTest::newRow("acknowledged then cleared") << L{"raise a", "ack a", "clear a"} << "" << "";
+    QTest::newRow("raised twice") << L{"raise a", "raise a"} << "1 alarm, 1 unacknowledged" << "aA-";
+    QTest::newRow("back before acknowledged") << L{"raise a", "clear a", "raise a"} << "2 alarms, 2 unacknowledged" << "aC- aA-";
+    QTest::newRow("acknowledge all") << L{"raise a", "raise b minor", "clear b", "ackall"} << "1 alarm, 0 unacknowledged"
                                      << "aA+";
-    QTest::newRow("clear unknown, ack twice")
-        << L{"clear x", "raise a", "ack a", "ack a"} << "1 alarm, 0 unacknowledged"
-        << "aA+";
+    QTest::newRow("clear unknown, ack twice") << L{"clear x", "raise a", "ack a", "ack a"} << "1 alarm, 0 unacknowledged"
+                                              << "aA+";
 }
 
 void TestAlarms::latching()
@@ -142,34 +107,35 @@ void TestAlarms::latching()
 // the flow is normal again, and the alarm stays listed until acknowledged.
 void TestAlarms::flowAlarmOnScreen()
 {
-    Panel p;
-    p.body->diagram()->setFixedSize(400, 300);
+    LivePanel p(plant);
+    p.diagramImage(); // at its size before the panel's first look is taken
     p.mfc()->setCheckHoldInterval(100);
     QVERIFY(p.server.waitForLogin());
     auto *floating = p.mfc()->findChild<QLineEdit *>("Floating");
-    p.device("_ChangedSettingValue 50");
-    p.device("_ChangedValue 50");
+    p.server.send("MBox.c1>Kestrune _ChangedSettingValue 50");
+    p.server.send("MBox.c1>Kestrune _ChangedValue 50");
     QTRY_COMPARE_WITH_TIMEOUT(floating->text(), QString(" 50.0"), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!p.mfc()->checkHeld, 10000);
     const QImage normal = settled(p.mfc());
     // The diagram maps (40, 70) +- (8, 6) onto 400 x 300: the figure's left edge is at x 128, y 72..108.
     const QRect leftOfFigure(118, 80, 8, 20);
-    QCOMPARE(pixelsOf(p.body->diagram()->grab().toImage(), alarmRed, leftOfFigure), 0);
+    const auto red = [](const QColor &c) { return c == alarmRed; };
+    QCOMPARE(countPixels(p.diagramImage(), leftOfFigure, red), 0);
 
-    p.device("_ChangedValue 0");
+    p.server.send("MBox.c1>Kestrune _ChangedValue 0");
     QTRY_VERIFY_WITH_TIMEOUT(p.mfc()->flowAbnormal(), 1000);
     QCOMPARE(floating->grab().toImage().pixelColor(4, floating->height() / 2), alarmRed);
-    QVERIFY(pixelsOf(p.body->diagram()->grab().toImage(), alarmRed, leftOfFigure) > 0);
+    QVERIFY(countPixels(p.diagramImage(), leftOfFigure, red) > 0);
     QHelpEvent help(QEvent::ToolTip, QPoint(160, 90), p.body->diagram()->mapToGlobal(QPoint(160, 90)));
     QCoreApplication::sendEvent(p.body->diagram(), &help); // over the MFC's figure
     QVERIFY2(QToolTip::text().startsWith(p.mfc()->flowAlarmText() + " (since "), qPrintable(QToolTip::text()));
     QVERIFY(floating->toolTip().startsWith("Flow abnormal: measured 0.0 against set point 50.0 (since "));
     QCOMPARE(p.body->alarms()->rowCount(), 1);
 
-    p.device("_ChangedValue 50");
+    p.server.send("MBox.c1>Kestrune _ChangedValue 50");
     QTRY_VERIFY_WITH_TIMEOUT(!p.mfc()->flowAbnormal(), 1000);
     QCOMPARE(settled(p.mfc()), normal);
-    QCOMPARE(pixelsOf(p.body->diagram()->grab().toImage(), alarmRed, leftOfFigure), 0);
+    QCOMPARE(countPixels(p.diagramImage(), leftOfFigure, red), 0);
     QCOMPARE(p.body->findChild<QToolButton *>("alarmCounter")->text(), QString("1 alarm, 1 unacknowledged"));
     p.body->alarms()->acknowledge(0);
     QCOMPARE(p.body->alarms()->rowCount(), 0);
@@ -179,16 +145,10 @@ void TestAlarms::flowAlarmOnScreen()
 
 void TestAlarms::historyLines()
 {
-    struct ClockGuard // restores the clock however the test ends
-    {
-        ~ClockGuard()
-        {
-            Body::clock = [] { return QDateTime::currentDateTime(); };
-        }
-    } guard;
+    ClockGuard guard;
     const QDateTime now(QDate(2026, 12, 6), QTime(10, 0, 0, 123));
     Body::clock = [now] { return now; };
-    Panel p("TIME_TO_CLOSE VALVE 1 1\nTELSO_RECONNECT 0\n");
+    LivePanel p(plant + "TIME_TO_CLOSE VALVE 1 1\nTELSO_RECONNECT 0\n");
     QVERIFY(p.server.waitForLogin());
     QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 1, 10000);
     p.server.send("Client.1>Kestrune.Line1 SetNewGas N2 50");
@@ -235,10 +195,8 @@ void TestAlarms::unwritableFiles_data()
 {
     QTest::addColumn<QString>("pattern"); // the file's name, yyyyMMdd for today
     QTest::addColumn<QString>("source");
-    QTest::newRow("record file") << "Kestrune-%1.log"
-                                 << "Record file";
-    QTest::newRow("events file") << "Kestrune-events-%1.log"
-                                 << "History file";
+    QTest::newRow("record file") << "Kestrune-%1.log" << "Record file";
+    QTest::newRow("events file") << "Kestrune-events-%1.log" << "History file";
 }
 
 // A directory in the way of the file: the alarm stands while writes fail, the panel goes on, a good write clears it.

@@ -1,5 +1,6 @@
 #include "config/config.h"
 #include "config/takeitem.h"
+#include "support/argv.h"
 #include "support/messagecapture.h"
 #include "support/tempworkdir.h"
 
@@ -155,13 +156,9 @@ void TestConfig::readArgs()
     QFETCH(QStringList, args);
     QFETCH(QStringList, entries);
 
-    QList<QByteArray> storage;
-    QList<char *> argv;
-    for (const QString &a : args)
-        argv << (storage << a.toUtf8()).last().data();
-
+    Argv argv(args);
     Config cfg;
-    cfg.readArgs(int(argv.size()), argv.data());
+    cfg.readArgs(argv.argc(), argv.argv());
     QCOMPARE(flatten(cfg), entries);
 }
 

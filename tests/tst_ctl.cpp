@@ -34,7 +34,6 @@ class TestCtl : public QObject
 private slots:
     void run_data();
     void run();
-    void listen();
 };
 
 void TestCtl::run_data()
@@ -63,8 +62,6 @@ void TestCtl::run_data()
         "Kestrune.Line1>kestrune-ctl.1 " + stat.toUtf8() + '\n', 0);
     row("own name, an answer without a command word", {"--name", "op", "Line1", "SetGas", "N2", "-5"}, {},
         {"op.1>Line1 SetGas N2 -5"}, {"Line1>%1 Ok: -5"}, "Ok: -5\n", 0, "", "op ");
-    row("error answer is still an answer", {"Nobody", "Stat"}, {}, {"kestrune-ctl.1>Nobody Stat"},
-        {"System>%1 @Stat Er: no client Nobody"}, "@Stat Er: no client Nobody\n", 0);
     row("silent device", {"--timeout", "0.3", "MfcB", "GetValue"}, {}, {"kestrune-ctl.1>MfcB GetValue"}, {"-"}, {}, 1,
         "kestrune-ctl: no reply to \"MfcB GetValue\" within 0.3 s");
     row("nothing listening", {"--port", "closed", "Dev1", "IsOn", "ch1"}, {}, {}, {}, {}, 2,
@@ -81,7 +78,6 @@ void TestCtl::run_data()
         1);
     row("input: a line that is no request does not stop the rest", {}, "Dev1\nDev1 IsOn ch2\n",
         {"kestrune-ctl.1>Dev1 IsOn ch2"}, {"Dev1>%1 @IsOn ch2 0"}, "@IsOn ch2 0\n", 2, "not a request");
-    row("empty input", {}, {}, {}, {}, {}, 0);
 }
 
 void TestCtl::run()
@@ -120,23 +116,6 @@ void TestCtl::run()
     QCOMPARE(ctl.exitCode(), exitCode);
     QCOMPARE(server.lines(), requests);
     QCOMPARE(server.loginLine(), args.contains("closed") || args.contains("--port") ? QString() : login);
-}
-
-// Each address is followed, and every event to it printed with its sender; nothing else.
-void TestCtl::listen()
-{
-    FakeServer server;
-    Ctl ctl({"--port", server.portText(), "--listen", "Dev1", "--listen", "MfcA.ch1"});
-    QVERIFY(server.waitForLines(2));
-    QCOMPARE(server.lines(), (QStringList{"kestrune-ctl>System flgon Dev1", "kestrune-ctl>System flgon MfcA.ch1"}));
-    server.sendRaw("System>kestrune-ctl @flgon Ok: Dev1\nDev1>kestrune-ctl _ChangedIsOn ch1 1\n"
-                   "MfcA.ch1>kestrune-ctl.2 @GetValue 5\nMfcA.ch1>kestrune-ctl _ChangedValue 2\n");
-    QByteArray out;
-    QVERIFY2(QTest::qWaitFor([&] { return (out += ctl.readAllStandardOutput()).contains("MfcA.ch1 _ChangedValue 2\n"); },
-                             10000),
-             out.constData());
-    QCOMPARE(out, QByteArray("Dev1 _ChangedIsOn ch1 1\nMfcA.ch1 _ChangedValue 2\n"));
-    QCOMPARE(ctl.state(), QProcess::Running);
 }
 
 QTEST_GUILESS_MAIN(TestCtl)

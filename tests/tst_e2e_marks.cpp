@@ -2,9 +2,7 @@
 // move and a device that does not answer, on its panel, in the diagram and in Stop All.
 #include "diagram/gview.h"
 #include "mfc/amfc.h"
-#include "support/configtext.h"
-#include "support/fakeserver.h"
-#include "support/tempworkdir.h"
+#include "support/livepanel.h"
 #include "valves/avalve.h"
 #include "window/body.h"
 #include "window/eventhistory.h"
@@ -13,8 +11,6 @@
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -32,37 +28,33 @@ class TestE2EMarks : public QObject
 private slots:
     void initTestCase()
     {
-        loadConfig(dir, plant + "TELSO_IP 127.0.0.1\nCONFIRM_TIMEOUT 0.5\nDEVICE_POLL 0\nTELSO_PORT " +
-                            server.portText().toLatin1());
-        body = std::make_unique<Body>();
-        body->diagram()->setFixedSize(400, 300);
-        QVERIFY(server.waitForLines(6)); // the synchronisation, answered
-        server.send("VBox>Kestrune.1 @IsOn ch1 0");
-        server.send("MBox.c1>Kestrune.1 @GetSettingValue 0");
+        QVERIFY(live.server.waitForLines(6)); // the synchronisation, answered
+        live.server.send("VBox>Kestrune.1 @IsOn ch1 0");
+        live.server.send("MBox.c1>Kestrune.1 @GetSettingValue 0");
     }
 
     void followsASwitchBehindItsBack()
     {
-        server.send("VBox>Kestrune _ChangedIsOn ch1 1");
+        live.server.send("VBox>Kestrune _ChangedIsOn ch1 1");
         QTRY_VERIFY_WITH_TIMEOUT(valve1()->isOn(), 10000);
         const qsizetype rows = recordRows();
-        server.clearLines();
-        server.send("VBox>Kestrune _ChangedIsOn ch1 0");
+        live.server.clearLines();
+        live.server.send("VBox>Kestrune _ChangedIsOn ch1 0");
         QTRY_VERIFY_WITH_TIMEOUT(!valve1()->isOn(), 10000);
         QCOMPARE(button()->text(), QString("Closing"));
         QCOMPARE(diagramPixelsOf(closedPen, QRect(figure1().topLeft(), QSize(3, 1))), 3);
         QCOMPARE(recordRows(), rows + 1);
-        QTRY_COMPARE_WITH_TIMEOUT(server.lines(), (QStringList{"Kestrune.N2a>System _EvNewStat Valve 0",
+        QTRY_COMPARE_WITH_TIMEOUT(live.server.lines(), (QStringList{"Kestrune.N2a>System _EvNewStat Valve 0",
                                                                "Kestrune.N2b>System _EvNewStat Valve 0"}),
                                   10000);
     }
 
     void stuckValveIsMarked()
     {
-        server.clearLines();
+        live.server.clearLines();
         QTest::mouseClick(button(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(server.lines().contains("Kestrune.1>VBox IsOn ch1"), 10000); // the read-back
-        server.send("VBox>Kestrune.1 @IsOn ch1 0");
+        QTRY_VERIFY_WITH_TIMEOUT(live.server.lines().contains("Kestrune.1>VBox IsOn ch1"), 10000); // the read-back
+        live.server.send("VBox>Kestrune.1 @IsOn ch1 0");
         QTRY_VERIFY_WITH_TIMEOUT(valve1()->mark() == DeviceWatch::Mismatch && !valve1()->isOn(), 10000);
         QCOMPARE(button()->text(), QString("Closing ?"));
         QVERIFY2(button()->toolTip().contains("VBox ch1 reports closed after \"ChOn ch1\""),
@@ -70,7 +62,7 @@ private slots:
         QVERIFY(diagramPixelsOf(magenta, figure1().adjusted(-7, -7, 7, 7)) > 0);
 
         QTest::mouseClick(button(), Qt::LeftButton);
-        server.send("VBox>Kestrune _ChangedIsOn ch1 1");
+        live.server.send("VBox>Kestrune _ChangedIsOn ch1 1");
         QTRY_VERIFY_WITH_TIMEOUT(valve1()->mark() == DeviceWatch::NoMark && valve1()->isOn(), 10000);
         QCOMPARE(button()->text(), QString("Opening"));
     }
@@ -80,7 +72,7 @@ private slots:
         const qsizetype rows = recordRows();
         mfc()->findChild<QLineEdit *>("NewSetPoint")->setText("20");
         QTest::mouseClick(mfc()->findChild<QPushButton *>("UpdateSetPoint"), Qt::LeftButton);
-        QCOMPARE(body->eventHistory()->events().constLast().text, QString("Set 20")); // the operator's action
+        QCOMPARE(live.body->eventHistory()->events().constLast().text, QString("Set 20")); // the operator's action
         QTRY_COMPARE_WITH_TIMEOUT(mfc()->mark(), DeviceWatch::NoAnswer, 10000);
         const auto *state = mfc()->findChild<QLabel *>("OCStat");
         QCOMPARE(state->text(), QString("Closing ?"));
@@ -88,52 +80,45 @@ private slots:
                  qPrintable(state->toolTip()));
         QCOMPARE(recordRows(), rows); // a mark is no change of state
 
-        server.clearLines();
-        server.send("C.3>Kestrune.Line1 SetNewGas N2 30");
-        QTRY_VERIFY_WITH_TIMEOUT(server.lines().contains("Kestrune.Line1>C.3 Ok: 30"), 10000);
+        live.server.clearLines();
+        live.server.send("C.3>Kestrune.Line1 SetNewGas N2 30");
+        QTRY_VERIFY_WITH_TIMEOUT(live.server.lines().contains("Kestrune.Line1>C.3 Ok: 30"), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(mfc()->markText().contains("\"SetValue 30\""), 10000);
-        server.send("MBox.c1>Kestrune _ChangedSettingValue 30");
+        live.server.send("MBox.c1>Kestrune _ChangedSettingValue 30");
         QTRY_COMPARE_WITH_TIMEOUT(mfc()->mark(), DeviceWatch::NoMark, 10000);
         QCOMPARE(state->text(), QString("Opening"));
     }
 
     void stopAllNamesTheSilent()
     {
-        QTest::mouseClick(body->findChild<QPushButton *>("StopAll"), Qt::LeftButton);
-        QCOMPARE(body->statusBar()->currentMessage(), QString("Stop All: waiting for every valve and MFC to confirm"));
-        server.send("VBox>Kestrune _ChangedIsOn ch1 0");
-        QTRY_COMPARE_WITH_TIMEOUT(body->statusBar()->currentMessage(), QString("Stop All: no confirmation from MFC1"),
+        QTest::mouseClick(live.body->findChild<QPushButton *>("StopAll"), Qt::LeftButton);
+        QCOMPARE(live.body->statusBar()->currentMessage(), QString("Stop All: waiting for every valve and MFC to confirm"));
+        live.server.send("VBox>Kestrune _ChangedIsOn ch1 0");
+        QTRY_COMPARE_WITH_TIMEOUT(live.body->statusBar()->currentMessage(), QString("Stop All: no confirmation from MFC1"),
                                   10000);
         QCOMPARE(mfc()->mark(), DeviceWatch::NoAnswer);
-        QTest::mouseClick(body->findChild<QPushButton *>("StopAll"), Qt::LeftButton);
-        server.send("VBox>Kestrune.1 @IsOn ch1 0");
-        server.send("MBox.c1>Kestrune _ChangedSettingValue 0");
-        QTRY_COMPARE_WITH_TIMEOUT(body->statusBar()->currentMessage(),
+        QTest::mouseClick(live.body->findChild<QPushButton *>("StopAll"), Qt::LeftButton);
+        live.server.send("VBox>Kestrune.1 @IsOn ch1 0");
+        live.server.send("MBox.c1>Kestrune _ChangedSettingValue 0");
+        QTRY_COMPARE_WITH_TIMEOUT(live.body->statusBar()->currentMessage(),
                                   QString("Stop All: every valve and MFC confirmed"), 10000);
     }
 
 private:
-    aValve *valve1() const { return static_cast<aValve *>(body->findNode(1, aNode::Valve)); }
-    aMFC *mfc() const { return static_cast<aMFC *>(body->findNode(1, aNode::MFC)); }
+    aValve *valve1() const { return live.valve(); }
+    aMFC *mfc() const { return live.mfc(); }
     QPushButton *button() const { return valve1()->findChild<QPushButton *>("B"); }
     // Valve 1's figure in the 400 x 300 diagram: x 16..24, y 16..24 of 100 x 100 units.
     static QRect figure1() { return QRect(QPoint(64, 300 - 72), QPoint(96, 300 - 48)); }
 
-    int diagramPixelsOf(const QColor &colour, const QRect &area) const
+    int diagramPixelsOf(const QColor &colour, const QRect &area)
     {
-        const QImage image = body->diagram()->grab().toImage();
-        int count = 0;
-        for (int y = area.top(); y <= area.bottom(); ++y)
-            for (int x = area.left(); x <= area.right(); ++x)
-                count += image.pixelColor(x, y) == colour;
-        return count;
+        return countPixels(live.diagramImage(), area, [&](const QColor &c) { return c == colour; });
     }
 
-    qsizetype recordRows() const { return dir.read(body->recordFileName(QDate::currentDate())).count('\n') - 1; }
+    qsizetype recordRows() const { return live.dir.read(live.body->recordFileName(QDate::currentDate())).count('\n') - 1; }
 
-    TempWorkDir dir;
-    FakeServer server;
-    std::unique_ptr<Body> body;
+    LivePanel live{plant + "CONFIRM_TIMEOUT 0.5\nDEVICE_POLL 0\n"};
 };
 
 QTEST_MAIN(TestE2EMarks)

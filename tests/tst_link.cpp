@@ -4,6 +4,7 @@
 #include "mfc/amfc.h"
 #include "support/configtext.h"
 #include "support/fakeserver.h"
+#include "support/livepanel.h"
 #include "support/tempworkdir.h"
 #include "valves/avalve.h"
 #include "window/body.h"
@@ -29,11 +30,8 @@ void logDelays(Telso &telso, QList<int> &delays)
 // Reddish pixels of the "disconnected" notice across the middle of the diagram.
 int noticePixels(const QImage &img)
 {
-    int count = 0;
-    for (int y = 100; y < 200; ++y)
-        for (int x = 0; x < img.width(); ++x)
-            count += qRed(img.pixel(x, y)) > 120 && qGreen(img.pixel(x, y)) < 60 && qBlue(img.pixel(x, y)) < 60;
-    return count;
+    return countPixels(img, QRect(0, 100, img.width(), 100),
+                       [](const QColor &c) { return c.red() > 120 && c.green() < 60 && c.blue() < 60; });
 }
 
 } // namespace
@@ -193,62 +191,53 @@ private slots:
     // is dropped within the link timeout after the valve's question, and comes back with the server.
     void stalledServer()
     {
-        TempWorkDir dir;
-        FakeServer server;
-        loadConfig(dir, "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toUtf8() +
-                            "\nTELSO_RECONNECT 0.05\nLINK_TIMEOUT 1\nVALVE 1 0 N2 1 L1 Dev ch1\n"
-                            "TIME_TO_CLOSE VALVE 1 0.02\n");
-        Body body;
-        auto *valve = static_cast<aValve *>(body.findNode(1, aNode::Valve));
-        QVERIFY(server.waitForLines(2));
-        QSignalSpy answered(body.busClient(), &Telso::AnsIsOn);
-        server.send("Dev>Kestrune.1 @IsOn ch1 0");
+        LivePanel p("TELSO_RECONNECT 0.05\nLINK_TIMEOUT 1\nVALVE 1 0 N2 1 L1 Dev ch1\nTIME_TO_CLOSE VALVE 1 0.02\n");
+        aValve *valve = p.valve();
+        QVERIFY(p.server.waitForLines(2));
+        QSignalSpy answered(p.body->busClient(), &Telso::AnsIsOn);
+        p.server.send("Dev>Kestrune.1 @IsOn ch1 0");
         QVERIFY(answered.wait(10000));
         QElapsedTimer since;
         since.start();
         QTest::mouseClick(valve->findChild<QPushButton *>("B"), Qt::LeftButton); // 1.2 s to its timed close
-        QVERIFY(server.waitForLines(3));
-        server.setReading(false);
-        QTRY_VERIFY_WITH_TIMEOUT(body.linkText().startsWith("Server not responding since "), 10000);
+        QVERIFY(p.server.waitForLines(3));
+        p.server.setReading(false);
+        QTRY_VERIFY_WITH_TIMEOUT(p.body->linkText().startsWith("Server not responding since "), 10000);
         QVERIFY2(since.elapsed() < 1200 + 1000 + 1000, qPrintable(QString::number(since.elapsed())));
-        QTRY_VERIFY_WITH_TIMEOUT(dir.read("log.log").contains("Valv [N2 L1] : time to close came while the server was "
-                                                              "not answering; nothing was sent"),
+        QTRY_VERIFY_WITH_TIMEOUT(p.dir.read("log.log").contains("Valv [N2 L1] : time to close came while the server "
+                                                                "was not answering; nothing was sent"),
                                  10000);
         QVERIFY(valve->isOn());
-        server.setReading(true);
-        QTRY_COMPARE_WITH_TIMEOUT(body.linkText(), QString("Logged in as Kestrune"), 10000);
-        QVERIFY(server.waitForLines(2));
-        QCOMPARE(server.lines().filter("ChOff"), QStringList());
+        p.server.setReading(true);
+        QTRY_COMPARE_WITH_TIMEOUT(p.body->linkText(), QString("Logged in as Kestrune"), 10000);
+        QVERIFY(p.server.waitForLines(2));
+        QCOMPARE(p.server.lines().filter("ChOff"), QStringList());
     }
 
     // Each login synchronises once and follows the hardware as it is then; requests are answered once
     // however often the link came back; dropped connections leave no socket behind.
     void dropsAndLogins()
     {
-        TempWorkDir dir;
-        FakeServer server;
-        loadConfig(dir, "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toUtf8() +
-                            "\nTELSO_RECONNECT 0.02\nVALVE 1 0 N2 1 L1 Dev ch1\n");
-        Body body;
+        LivePanel p("TELSO_RECONNECT 0.02\nVALVE 1 0 N2 1 L1 Dev ch1\n");
         const auto fds = [] { return QDir("/proc/self/fd", {}, {}, QDir::AllEntries | QDir::System).count(); };
         uint baseline = 0;
         for (int i = 0; i < 14; ++i) {
-            QTRY_VERIFY_WITH_TIMEOUT(body.busClient()->isLoggedIn(), 10000);
-            QVERIFY(server.waitForLines(2));
-            QCOMPARE(server.lines(), (QStringList{"Kestrune.1>System flgon Dev", "Kestrune.1>Dev IsOn ch1"}));
-            server.clearLines();
-            server.send(QString("Dev>Kestrune.1 @IsOn ch1 %1").arg(i % 2));
-            QTRY_COMPARE_WITH_TIMEOUT(body.findNode(1, aNode::Valve)->isOn(), i % 2 == 1, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(p.body->busClient()->isLoggedIn(), 10000);
+            QVERIFY(p.server.waitForLines(2));
+            QCOMPARE(p.server.lines(), (QStringList{"Kestrune.1>System flgon Dev", "Kestrune.1>Dev IsOn ch1"}));
+            p.server.clearLines();
+            p.server.send(QString("Dev>Kestrune.1 @IsOn ch1 %1").arg(i % 2));
+            QTRY_COMPARE_WITH_TIMEOUT(p.body->findNode(1, aNode::Valve)->isOn(), i % 2 == 1, 10000);
             baseline = i == 1 ? fds() : baseline;
             if (i < 13) {
-                server.disconnectClient();
-                QTRY_VERIFY_WITH_TIMEOUT(!body.busClient()->isLoggedIn(), 10000);
+                p.server.disconnectClient();
+                QTRY_VERIFY_WITH_TIMEOUT(!p.body->busClient()->isLoggedIn(), 10000);
             }
         }
-        server.send("C>Kestrune Stat");
-        server.send("D>Kestrune Stat");
-        QTRY_VERIFY_WITH_TIMEOUT(server.lines().contains("Kestrune>D @Stat V[N2 L1,Open]"), 10000);
-        QCOMPARE(server.lines(), (QStringList{"Kestrune>C @Stat V[N2 L1,Open]", "Kestrune>D @Stat V[N2 L1,Open]"}));
+        p.server.send("C>Kestrune Stat");
+        p.server.send("D>Kestrune Stat");
+        QTRY_VERIFY_WITH_TIMEOUT(p.server.lines().contains("Kestrune>D @Stat V[N2 L1,Open]"), 10000);
+        QCOMPARE(p.server.lines(), (QStringList{"Kestrune>C @Stat V[N2 L1,Open]", "Kestrune>D @Stat V[N2 L1,Open]"}));
         QTRY_VERIFY_WITH_TIMEOUT(qAbs(int(fds()) - int(baseline)) <= 3, 10000);
     }
 
@@ -297,29 +286,24 @@ private slots:
 
     void diagramAndStatusShowTheLink()
     {
-        TempWorkDir dir;
-        FakeServer server;
-        server.setChallengeOnConnect(false);
-        loadConfig(dir, "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toUtf8() +
-                            "\nTELSO_RECONNECT 0\nVALVE 1 0 \"\" 1 L Dev ch 50 50 5 10\n");
-        Body body;
-        QVERIFY(server.waitForClient());
-        body.diagram()->setFixedSize(400, 300);
-        QImage img = body.diagram()->grab().toImage();
+        LivePanel p("TELSO_RECONNECT 0\nVALVE 1 0 \"\" 1 L Dev ch 50 50 5 10\n");
+        p.server.setChallengeOnConnect(false); // the client connects from the event loop, after this
+        QVERIFY(p.server.waitForClient());
+        QImage img = p.diagramImage();
         // Greyed: the closed valve's top edge loses its colour.
         QVERIFY(img.pixelColor(200, 120).hslSaturation() < 100 && img.pixelColor(200, 120).lightness() < 250);
         QVERIFY(noticePixels(img) > 0);
 
-        server.sendRaw("0\n");
-        QTRY_VERIFY_WITH_TIMEOUT(body.busClient()->isLoggedIn(), 10000);
-        img = body.diagram()->grab().toImage();
+        p.server.sendRaw("0\n");
+        QTRY_VERIFY_WITH_TIMEOUT(p.body->busClient()->isLoggedIn(), 10000);
+        img = p.diagramImage();
         QCOMPARE(img.pixelColor(200, 120), QColor(170, 150, 0));
         QCOMPARE(noticePixels(img), 0);
 
-        server.disconnectClient();
+        p.server.disconnectClient();
         const QRegularExpression lost("^Connection lost at \\d\\d:\\d\\d:\\d\\d; no further attempts$");
-        QTRY_VERIFY2_WITH_TIMEOUT(lost.match(body.linkText()).hasMatch(), qPrintable(body.linkText()), 10000);
-        QVERIFY(noticePixels(body.diagram()->grab().toImage()) > 0);
+        QTRY_VERIFY2_WITH_TIMEOUT(lost.match(p.body->linkText()).hasMatch(), qPrintable(p.body->linkText()), 10000);
+        QVERIFY(noticePixels(p.diagramImage()) > 0);
     }
 };
 

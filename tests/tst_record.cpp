@@ -1,5 +1,6 @@
 #include "support/configtext.h"
 #include "support/fakeserver.h"
+#include "support/livepanel.h"
 #include "support/tempworkdir.h"
 #include "valves/avalve.h"
 #include "window/body.h"
@@ -14,11 +15,6 @@ QStringList lines(const TempWorkDir &dir, const QString &name)
 {
     return QString::fromUtf8(dir.read(name)).split('\n', Qt::SkipEmptyParts);
 }
-
-struct ClockGuard // restores the record clock however a test ends
-{
-    ~ClockGuard() { Body::clock = [] { return QDateTime::currentDateTime(); }; }
-};
 
 const QByteArray plant = "NAME_ON_TELSO Rec\nVALVE 1 0 N2 1 L1\nVALVE 2 1 Ar 1 L2 Dev ch 0 0 0 0 N_ON\n"
                          "MFC 1 0 N2 1 MFC1\nMFC 2 1 N2 1 DUMMY\nNODE 1 - 0 J\n";

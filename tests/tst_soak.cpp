@@ -2,6 +2,7 @@
 // stream of mixed traffic. It must answer in order, keep its memory, and
 // write exactly one record row for every change it takes.
 #include "support/fakeserver.h"
+#include "support/tempworkdir.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -29,7 +30,7 @@ const QByteArray plant =
 // The panel's own process, against the loopback server, in a folder of its own.
 struct Panel
 {
-    QTemporaryDir dir;
+    TempWorkDir dir;
     FakeServer server;
     QProcess process;
 
@@ -38,17 +39,11 @@ struct Panel
         process.kill();
         process.waitForFinished(10000);
     }
-    bool write(const QString &name, const QByteArray &text)
-    {
-        QFile file(dir.filePath(name));
-        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-    }
     bool start()
     {
         server.setChallenge("4");
-        if (!write("plant.cfg", plant + "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toLatin1() + '\n') ||
-            !write("Kestrune.key", "k0\n\nk1\nk2\n")) // the blank line is no key
-            return false;
+        dir.write("plant.cfg", plant + "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toLatin1() + '\n');
+        dir.write("Kestrune.key", "k0\n\nk1\nk2\n"); // the blank line is no key
         process.setWorkingDirectory(dir.path());
         process.setStandardOutputFile(QProcess::nullDevice()); // hundreds of megabytes under this traffic
         process.setStandardErrorFile(QProcess::nullDevice());

@@ -2,6 +2,7 @@
 #include "app/startup.h"
 #include "config/config.h"
 #include "window/body.h"
+#include "support/argv.h"
 #include "support/tempworkdir.h"
 
 #include <QLabel>
@@ -18,7 +19,6 @@ private slots:
     void arguments_data();
     void arguments();
     void catalogueLoads();
-    void missingConfigStillStarts();
     void commandLine_data();
     void commandLine();
     void noConfigNotice_data();
@@ -60,17 +60,14 @@ void TestStartup::arguments()
     QFETCH(bool, japanese);
     QFETCH(bool, check);
 
-    QList<QByteArray> storage;
-    QList<char *> argv;
-    for (const QString &arg : args)
-        argv << (storage << arg.toUtf8()).last().data();
+    Argv argv(args);
     Config cfg;
-    cfg.readArgs(int(argv.size()), argv.data());
+    cfg.readArgs(argv.argc(), argv.argv());
     QCOMPARE(chooseConfigPath(cfg, "default.cfg"), path);
-    QCOMPARE(checkWanted(int(argv.size()), argv.data()), check);
+    QCOMPARE(checkWanted(argv.argc(), argv.argv()), check);
 
     QTranslator translator, qt;
-    installCatalogues(int(argv.size()), argv.data(), translator, qt);
+    installCatalogues(argv.argc(), argv.argv(), translator, qt);
     const QStringList shown{QCoreApplication::translate("MFCC", "Curr. SP"),
                             QCoreApplication::translate("QLineEdit", "&Copy"),
                             QCoreApplication::translate("MFCC", "1")}; // no translation: the source text
@@ -94,25 +91,6 @@ void TestStartup::catalogueLoads()
     identifyApplication();
     QCOMPARE(QGuiApplication::desktopFileName(), QString("org.kestrune.Kestrune"));
     QVERIFY(!QGuiApplication::windowIcon().isNull());
-}
-
-void TestStartup::missingConfigStillStarts()
-{
-    const QString binary = qEnvironmentVariable("KESTRUNE_BIN_DIR") + "/kestrune";
-    if (!QFile::exists(binary))
-        QSKIP("the kestrune binary is not built");
-
-    QTemporaryDir dir;
-    QProcess proc;
-    proc.setWorkingDirectory(dir.path());
-    // Neither a file nor a server: the program must start all the same.
-    proc.start(binary, {"-c", "missing.cfg", "-e"});
-    QVERIFY(proc.waitForStarted(10000));
-    QByteArray err;
-    QTRY_VERIFY_WITH_TIMEOUT((err += proc.readAllStandardError()).contains("Can't open config file : missing.cfg"), 20000);
-    QCOMPARE(proc.state(), QProcess::Running);
-    proc.kill();
-    proc.waitForFinished(10000);
 }
 
 void TestStartup::commandLine_data()
@@ -204,12 +182,9 @@ void TestStartup::noConfigNotice()
         QDir(dir.path()).mkpath("kestrune");
         dir.write("kestrune/Kestrune.cfg", "TELSO_PORT 1\n");
     }
-    QList<QByteArray> storage;
-    QList<char *> argv;
-    for (const QString &arg : args)
-        argv << (storage << arg.toUtf8()).last().data();
+    Argv argv(args);
     config.clear();
-    const QString shown = readStartupConfiguration(int(argv.size()), argv.data(), notice.startsWith("Cannot work"));
+    const QString shown = readStartupConfiguration(argv.argc(), argv.argv(), notice.startsWith("Cannot work"));
     QCOMPARE(shown, notice.arg(dir.path()));
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_STATE_HOME");

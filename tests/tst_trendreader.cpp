@@ -52,13 +52,9 @@ QStringList describe(const QList<TrendSeries> &series)
 QString skips(const RecordData &d)
 {
     const RecordSkips &k = d.skips;
-    return QStringLiteral("rows %1 cut %2 misfit %3 nan %4 foreign %5 order %6")
-        .arg(d.rows)
-        .arg(k.cutShort)
-        .arg(k.misfits)
-        .arg(k.notNumbers)
-        .arg(k.foreign)
-        .arg(k.outOfOrder);
+    return QString::asprintf("rows %lld cut %lld misfit %lld nan %lld foreign %lld order %lld", qint64(d.rows),
+                             qint64(k.cutShort), qint64(k.misfits), qint64(k.notNumbers), qint64(k.foreign),
+                             qint64(k.outOfOrder));
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 #include "window/trendmodel.h"
 #include "window/trendwindow.h"
 
-#include <QDateTimeAxis>
 #include <QLineEdit>
 #include <QTreeWidget>
 #include <QProcess>
@@ -36,7 +35,6 @@ private slots:
     void navigation_data();
     void navigation();
     void filesAndNames();
-    void timeLabels();
     void trendOnly_data();
     void trendOnly();
 };
@@ -178,23 +176,6 @@ void TestTrendWindow::filesAndNames()
     for (QTreeWidgetItem *item : window.findChild<QTreeWidget *>("CurveList")->findItems("*", Qt::MatchWildcard | Qt::MatchRecursive))
         names << item->text(0);
     QVERIFY2(names.contains("MFC1") && names.contains("(no name)"), qPrintable(names.join('|')));
-}
-
-// The time axis labels as fine as the span shown needs.
-void TestTrendWindow::timeLabels()
-{
-    TrendModel model;
-    TrendWindow window(&model, nullptr);
-    QDateTimeAxis *axis = nullptr;
-    for (QAbstractAxis *a : static_cast<QChartView *>(window.findChild<TrendPlot *>("FlowPlot"))->chart()->axes())
-        axis = axis ? axis : qobject_cast<QDateTimeAxis *>(a);
-    QVERIFY(axis);
-    QStringList formats;
-    for (const qint64 hours : {2, 48, 49}) {
-        window.setRange(0, hours * 3600000);
-        formats << axis->format();
-    }
-    QCOMPARE(formats, (QStringList{"hh:mm:ss", "hh:mm", "MM/dd hh:mm"}));
 }
 
 void TestTrendWindow::trendOnly_data()

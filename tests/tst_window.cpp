@@ -3,8 +3,7 @@
 #include "nodes/anode.h"
 #include "bus/remoteaccess.h"
 #include "support/configtext.h"
-#include "support/fakeserver.h"
-#include "support/tempworkdir.h"
+#include "support/livepanel.h"
 #include "valves/avalve.h"
 #include "window/body.h"
 
@@ -19,25 +18,6 @@ namespace {
 
 const QByteArray plant = "VALVE 1 0 N2 1 L1 Dev ch1\nVALVE 2 1 Ar 1 L2 Dev ch2 0 0 0 0 N_ON\nMFC 1 0 N2 1 M1 MF c1\n"
                          "NODE 1 - 0 J\nTELSO_CH Line1 VALVE 1\n";
-
-struct LiveBody { // logged in to a fake server, with the hardware synchronisation read
-    TempWorkDir dir;
-    FakeServer server;
-    std::unique_ptr<Body> body;
-    bool start(const QByteArray &text, int syncLines)
-    {
-        loadConfig(dir, "TELSO_IP 127.0.0.1\nTELSO_PORT " + server.portText().toLatin1() + "\n" + text);
-        body = std::make_unique<Body>();
-        return server.waitForLogin() && next(syncLines).size() == syncLines;
-    }
-    QStringList next(int count)
-    {
-        server.waitForLines(count);
-        const QStringList got = server.lines();
-        server.clearLines();
-        return got;
-    }
-};
 
 } // namespace
 
@@ -57,14 +37,14 @@ private slots:
 void TestWindow::statAndStopAll()
 {
     {
-        LiveBody empty;
-        QVERIFY(empty.start("", 0));
+        LivePanel empty("");
+        QVERIFY(empty.server.waitForLogin());
         empty.server.send("C>Kestrune Stat");
         QCOMPARE(empty.next(1), QStringList{"Kestrune>C @Stat "});
     }
 
-    LiveBody live;
-    QVERIFY(live.start(plant, 8));
+    LivePanel live(plant);
+    QCOMPARE(live.next(8).size(), 8);
     live.body->findChild<QAction *>("actionControllTimeToOpenClose")->trigger(); // sends nothing
     live.server.send("C>Kestrune.Nobody Stat");
     live.server.send("C>Kestrune Stat");
@@ -100,8 +80,8 @@ void TestWindow::exclusiveValvesBox()
 // Local control refuses other clients' changes, never the operator's own.
 void TestWindow::localControlSwitch()
 {
-    LiveBody live;
-    QVERIFY(live.start(plant + "REMOTE_CONTROL off\n", 8));
+    LivePanel live(plant + "REMOTE_CONTROL off\n");
+    QCOMPARE(live.next(8).size(), 8);
     auto *action = live.body->findChild<QAction *>("actionRemoteControl");
     const auto statusTexts = [&] {
         QStringList texts;

@@ -79,7 +79,7 @@ private:
 
     void buttonClicked();
     // Most valves never count down: their time fields are made when first
-    // needed, the panel's own fields before a node's every time.
+    // needed, which saves a large plant two fields per valve at start-up.
     void makeTimeFields();
     QLineEdit *makeTimeField(const QString &name, const QString &toolTip, int row);
     void showCountdown(QLineEdit *field, int remain_msec);

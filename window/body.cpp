@@ -265,6 +265,18 @@ void Body::orderTabs()
     std::stable_sort(panels.begin(), panels.end(), [](const Panel &a, const Panel &b) {
         return a.row != b.row ? a.row < b.row : a.column < b.column;
     });
+    // Moving a field makes the toolkit look back along the chain for the
+    // field before it, past everything that takes no focus: the frames and
+    // labels of the panels whose fields have moved on already, a run that
+    // grows with the plant. The panels themselves take Tab for the while, so
+    // that each look stops at the field's own panel; Tab still visits the
+    // same fields in the same order.
+    QList<std::pair<QWidget *, Qt::FocusPolicy>> stops;
+    for (auto place = places.cbegin(); place != places.cend(); ++place) {
+        auto *panel = const_cast<QWidget *>(place.key());
+        stops.append({panel, panel->focusPolicy()});
+        panel->setFocusPolicy(Qt::TabFocus);
+    }
     QWidget *previous = nullptr;
     for (const Panel &panel : std::as_const(panels)) {
         for (QWidget *field : panel.fields) {
@@ -275,6 +287,8 @@ void Body::orderTabs()
     }
     if (previous)
         setTabOrder(previous, StopAll);
+    for (const auto &[panel, policy] : std::as_const(stops))
+        panel->setFocusPolicy(policy);
 }
 
 void Body::showStartupNotice(const QString &text)

@@ -16,6 +16,7 @@
 #include "window/stopreport.h"
 #include "window/trendwindow.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QGridLayout>
 #include <QHash>
@@ -84,6 +85,12 @@ Body::Body()
     setupAlarms();
 
     show();
+    // Every widget asked to be polished when it was made, and show() has
+    // polished the window's; what is hidden is polished when it is shown.
+    // Left queued, a large plant's tens of thousands of requests would each
+    // cost a turn of the event loop, and each button's a new layout pass of
+    // its panel, before the link to the server is served.
+    QCoreApplication::removePostedEvents(nullptr, QEvent::PolishRequest);
 }
 
 void Body::setupPanels()

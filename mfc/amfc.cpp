@@ -93,7 +93,20 @@ QString aMFC::typeName() const
 
 QString aMFC::statusText() const
 {
-    return QStringLiteral("M[%1,%2,%3]").arg(label, shortest(mfcSV), shortest(mfcPV));
+    QString text;
+    appendStatusText(text);
+    return text;
+}
+
+void aMFC::appendStatusText(QString &out) const
+{
+    out += QLatin1String("M[");
+    out += label;
+    out += QLatin1Char(',');
+    out += shortest(mfcSV);
+    out += QLatin1Char(',');
+    out += shortest(mfcPV);
+    out += QLatin1Char(']');
 }
 
 bool aMFC::takeRouteFlow(const QString &flowText, double &kept)

@@ -26,6 +26,7 @@ public:
 
     QString typeName() const override;
     QString statusText() const override;
+    void appendStatusText(QString &out) const override;
     QString deviceText() const override;
     void takeReport(const TMsg &msg) override;
     bool takeRouteFlow(const QString &flowText, double &kept) override;

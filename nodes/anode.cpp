@@ -132,6 +132,11 @@ QString aNode::statusText() const
     return QString();
 }
 
+void aNode::appendStatusText(QString &out) const
+{
+    out += statusText();
+}
+
 aNode::Mark aNode::mark() const
 {
     return watch ? watch->mark() : DeviceWatch::NoMark;
@@ -397,15 +402,27 @@ void aNode::takeRequest(const TMsg &msg)
 
 void aNode::takeReport(const TMsg &) {}
 
+// The subtree in the order collectSubtree lists it, each status after a blank.
+static void appendSubtreeStatus(const aNode *n, QString &out, bool &first)
+{
+    for (const aNode *child : std::as_const(n->children))
+        appendSubtreeStatus(child, out, first);
+    if (!first)
+        out += QLatin1Char(' ');
+    first = false;
+    n->appendStatusText(out);
+}
+
 void aNode::askStat(const TMsg &msg)
 {
     if (msg.toSub.isEmpty() || !busNames.contains(msg.toSub))
         return;
-    QList<aNode *> subtree;
-    collectSubtree(this, subtree);
-    QStringList texts;
-    texts.reserve(subtree.size());
-    for (const aNode *n : std::as_const(subtree))
-        texts.append(n->statusText());
-    telso->reply(msg, QStringLiteral("@%1 %2").arg(msg.cmd, texts.join(QLatin1Char(' '))));
+    QString text;
+    text.reserve(128);
+    text += QLatin1Char('@');
+    text += msg.cmd;
+    text += QLatin1Char(' ');
+    bool first = true;
+    appendSubtreeStatus(this, text, first);
+    telso->reply(msg, text);
 }

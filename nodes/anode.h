@@ -25,6 +25,9 @@ struct FlowMemo
 {
     QHash<const aNode *, bool> flowing;
     QHash<const aNode *, GasMixture> mixture;
+    // A request walks one subtree once: only nodes fed into several others
+    // are reached twice. A repaint asks every node in turn and keeps them all.
+    bool everyMixture = true;
 };
 
 // A point of a gas line: a plain junction, and the base of valves and MFCs.
@@ -49,6 +52,8 @@ public:
     virtual bool isOn() const;
     virtual void doubleClickAction();
     virtual QString statusText() const;
+    // The same, added to out: a Stat answer is put together in one text.
+    virtual void appendStatusText(QString &out) const;
 
     // A name the node answers requests under, also after the login.
     void addBusName(const QString &name);

@@ -70,14 +70,18 @@ bool aNode::applyGasRoute(const QList<aNode *> &route, const QString &flowText, 
 GasMixture aNode::gasShares(aNode *n)
 {
     FlowMemo memo;
+    memo.everyMixture = false;
     return gasShares(n, memo);
 }
 
 GasMixture aNode::gasShares(aNode *n, FlowMemo &memo)
 {
-    const auto known = memo.mixture.constFind(n);
-    if (known != memo.mixture.constEnd())
-        return *known;
+    const bool kept = memo.everyMixture || n->parents.size() > 1;
+    if (kept) {
+        const auto known = memo.mixture.constFind(n);
+        if (known != memo.mixture.constEnd())
+            return *known;
+    }
     GasMixture result;
     if (n->children.isEmpty()) {
         // A source is reported as it is, one entry per configured gas.
@@ -94,7 +98,8 @@ GasMixture aNode::gasShares(aNode *n, FlowMemo &memo)
         n->scaleMixture(result);
         result = mergeGasShares(result);
     }
-    memo.mixture.insert(n, result);
+    if (kept)
+        memo.mixture.insert(n, result);
     return result;
 }
 
@@ -121,16 +126,22 @@ GasMixture aNode::mergeGasShares(const GasMixture &shares)
 QString aNode::nowGasText()
 {
     FlowMemo memo;
+    memo.everyMixture = false;
     return nowGasText(memo);
 }
 
 QString aNode::nowGasText(FlowMemo &memo)
 {
-    QStringList pieces;
+    QString text;
     const GasMixture shares = gasShares(this, memo);
-    for (const GasShare &share : shares)
-        pieces.append(QStringLiteral("%1 %2").arg(shortest(share.amount), share.gas));
-    return pieces.join(QLatin1Char(' '));
+    for (const GasShare &share : shares) {
+        if (!text.isEmpty())
+            text += QLatin1Char(' ');
+        text += shortest(share.amount);
+        text += QLatin1Char(' ');
+        text += share.gas;
+    }
+    return text;
 }
 
 void aNode::setPurgeTree(aNode *n, double magnification)
@@ -170,7 +181,7 @@ void aNode::AskGetNowGas(const TMsg &msg)
     QString text = nowGasText();
     if (text.isEmpty())
         text = QStringLiteral("None");
-    telso->reply(msg, QStringLiteral("@%1 %2").arg(msg.cmd, text));
+    telso->reply(msg, QLatin1Char('@') + msg.cmd + QLatin1Char(' ') + text);
 }
 
 void aNode::AskSetPurge(const TMsg &msg)

@@ -14,6 +14,7 @@ struct Kind
 {
     QString event, reply, readBack, agree, other;
     QStringList shown;
+    QString asked; // the question it is silent to at login
 };
 
 const Kind valveKind{"Dev1>Kestrune _ChangedIsOn ch3 %1",
@@ -21,13 +22,15 @@ const Kind valveKind{"Dev1>Kestrune _ChangedIsOn ch3 %1",
                      "Kestrune.V3>Dev1 IsOn ch3",
                      "1",
                      "0",
-                     {"V[N2 L1,Open]", "V[N2 L1,Close]", "V[N2 L1,Open]"}};
+                     {"V[N2 L1,Open]", "V[N2 L1,Close]", "V[N2 L1,Open]"},
+                     "\"IsOn ch3\""};
 const Kind mfcKind{"Dev1.ch1>Kestrune _ChangedSettingValue %1",
                    "Dev1.ch1>Kestrune.3 @GetSettingValue %1",
                    "Kestrune.3>Dev1.ch1 GetSettingValue",
                    "20",
                    "5",
-                   {"M[M1,20,0]", "M[M1,5,0]", "M[M1,5,0]"}};
+                   {"M[M1,20,0]", "M[M1,5,0]", "M[M1,5,0]"},
+                   "\"GetValue, GetSettingValue\""};
 
 } // namespace
 
@@ -102,6 +105,8 @@ void TestConfirm::rules()
             static_cast<aMFC *>(node.get())->setSetPointText("20");
         else if (step == "read-back")
             QTRY_VERIFY_WITH_TIMEOUT(asked(), 5000);
+        else if (step == "expire" && script.first() == "silent")
+            QTRY_VERIFY_WITH_TIMEOUT(node->markText().contains(k.asked), 5000);
         else if (step == "expire")
             QTRY_COMPARE_WITH_TIMEOUT(node->mark(), DeviceWatch::NoAnswer, 5000);
         else if (step == "drop")

@@ -53,7 +53,8 @@ void TestPlantCheck::problems_data()
                                                 "seconds are used",
                                                 "plant.cfg:2: DEVICE_POLL: \"1,5\" is not a number of seconds; the "
                                                 "devices are not polled"};
-    // Counted once per node: 2^14 paths are found at once.
+    // Counted once per node: 2^14 paths are found at once; 2^13 are within the limit.
+    QTest::newRow("paths within the limit") << QString(diamondPlant(13)) << QStringList{};
     QTest::newRow("too many paths") << QString(diamondPlant(14))
                                     << QStringList{"plant.cfg:3: MFC 1 has more than 10000 paths up to its sources; "
                                                    "Stat and SetPurge walk every one"};

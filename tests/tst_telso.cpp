@@ -62,17 +62,17 @@ void TestTelso::login_data()
     QTest::addColumn<QByteArray>("keys");
     QTest::addColumn<QByteArray>("challenge"); // "|" splits it into segments that arrive one by one
     QTest::addColumn<QString>("answer");
-    const auto row = [](const char *name, const QByteArray &keys, const QByteArray &challenge, const char *answer) {
-        QTest::newRow(name) << keys << challenge << answer;
-    };
+    QTest::addColumn<QStringList>("debug"); // what it says of the keys
+    const auto row = [](const char *name, const QByteArray &keys, const QByteArray &challenge, const char *answer,
+                        const QStringList &debug) { QTest::newRow(name) << keys << challenge << answer << debug; };
     const QByteArray three("alpha\n\n  beta  \ngamma\n");
-    row("4 mod 3, blank line skipped", three, "4", "Kestrune beta");
-    row("split challenge is 22", three, "2|2", "Kestrune beta");
-    row("padded number", three, " 5 \t", "Kestrune gamma");
-    row("not a number", three, "13x", "Kestrune alpha");
-    row("negative", three, "-1", "Kestrune gamma");
-    row("empty key file", "\n \n", "5", "Kestrune ");
-    row("no key file", QByteArray(), "5", "Kestrune ");
+    row("4 mod 3, blank line skipped", three, "4", "Kestrune beta", {"keys 3 4"});
+    row("split challenge is 22", three, "2|2", "Kestrune beta", {"keys 3 22"});
+    row("padded number", three, " 5 \t", "Kestrune gamma", {"keys 3 5"});
+    row("not a number", three, "13x", "Kestrune alpha", {"keys 3 0"});
+    row("negative", three, "-1", "Kestrune gamma", {"keys 3 -1"});
+    row("empty key file", "\n \n", "5", "Kestrune ", {"keys 0 5"});
+    row("no key file", QByteArray(), "5", "Kestrune ", {"Cannot open [Kestrune.key]", "keys 0 5"});
 }
 
 void TestTelso::login()
@@ -80,7 +80,9 @@ void TestTelso::login()
     QFETCH(QByteArray, keys);
     QFETCH(QByteArray, challenge);
     QFETCH(QString, answer);
+    QFETCH(QStringList, debug);
 
+    MessageCapture capture;
     Session s(keys);
     s.server.setChallengeOnConnect(false);
     s.telso.ip = "127.0.0.1";
@@ -98,6 +100,7 @@ void TestTelso::login()
     s.server.sendRaw(parts.last() + '\n');
     QVERIFY(s.server.waitForLogin());
     QCOMPARE(s.server.loginLine(), answer);
+    QCOMPARE(capture.messages().filter(QRegularExpression("^(keys|Cannot open) ")), debug);
     QTRY_VERIFY_WITH_TIMEOUT(s.telso.isLoggedIn(), 10000);
 }
 

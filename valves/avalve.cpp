@@ -113,7 +113,16 @@ void aValve::doubleClickAction()
 
 QString aValve::statusText() const
 {
-    return QStringLiteral("V[%1,%2]").arg(label, stat ? QStringLiteral("Open") : QStringLiteral("Close"));
+    QString text;
+    appendStatusText(text);
+    return text;
+}
+
+void aValve::appendStatusText(QString &out) const
+{
+    out += QLatin1String("V[");
+    out += label;
+    out += stat ? QLatin1String(",Open]") : QLatin1String(",Close]");
 }
 
 bool aValve::takeRouteFlow(const QString &flowText, double &)

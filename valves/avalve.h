@@ -27,6 +27,7 @@ public:
     bool isOn() const override;
     void doubleClickAction() override;
     QString statusText() const override;
+    void appendStatusText(QString &out) const override;
     QString deviceText() const override;
     void takeReport(const TMsg &m) override;
     bool takeRouteFlow(const QString &flowText, double &kept) override;

@@ -196,6 +196,10 @@ void Telso::finishLogin()
     // has sent something more: a server that closes at once has refused it.
     holdTimer->start(LoginHold);
     emit ready();
+    // The nodes' first questions leave before the panels are redrawn for
+    // the link that came up: with a large plant that takes a while.
+    if (socket)
+        socket->flush();
     emit linkChanged();
     for (const QByteArray &request : std::as_const(forUs)) {
         if (!socket || state != LoggedIn)

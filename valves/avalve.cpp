@@ -27,8 +27,6 @@ aValve::aValve(const QString &nodeName, int panelColumn, const QString &gas, dou
     normallyOn = flagWord.toUpper() == QLatin1String("N_ON");
     L1->setText(gas);
     L2->setText(lineName);
-    DispTimeToOpen->hide();
-    DispTimeToClose->hide();
 
     followDevice(BusRouter::ValveChannel, hwNode, channel);
     if (watch) {
@@ -46,14 +44,57 @@ aValve::aValve(const QString &nodeName, int panelColumn, const QString &gas, dou
     connect(this, &aNode::timeToClose, this, &aValve::actionTimeToClose);
     connect(this, &aNode::timeToOpenTick, this, &aValve::tickTimeToOpen);
     connect(this, &aNode::timeToCloseTick, this, &aValve::tickTimeToClose);
-    connect(DispTimeToOpen, &QLineEdit::editingFinished, this, &aValve::newTimeToOpen);
-    connect(DispTimeToClose, &QLineEdit::editingFinished, this, &aValve::newTimeToClose);
 
     stat = normallyOn;
     showStat(stat);
 }
 
 aValve::~aValve() = default;
+
+QLineEdit *aValve::timeToOpenField()
+{
+    makeTimeFields();
+    return DispTimeToOpen;
+}
+
+QLineEdit *aValve::timeToCloseField()
+{
+    makeTimeFields();
+    return DispTimeToClose;
+}
+
+void aValve::makeTimeFields()
+{
+    if (DispTimeToOpen)
+        return;
+    DispTimeToOpen = makeTimeField(QStringLiteral("DispTimeToOpen"),
+                                   tr("Time to open (minutes:seconds): counts down until the valve opens by itself; "
+                                      "type a new time, 0 switches it off"),
+                                   3);
+    DispTimeToClose = makeTimeField(QStringLiteral("DispTimeToClose"),
+                                    tr("Time to close (minutes:seconds): counts down until the valve closes by "
+                                       "itself; type a new time, 0 switches it off"),
+                                    4);
+    // Tab goes from the button through both fields, wherever the panel's
+    // turn comes in the window.
+    setTabOrder(B, DispTimeToOpen);
+    setTabOrder(DispTimeToOpen, DispTimeToClose);
+    connect(DispTimeToOpen, &QLineEdit::editingFinished, this, &aValve::newTimeToOpen);
+    connect(DispTimeToClose, &QLineEdit::editingFinished, this, &aValve::newTimeToClose);
+}
+
+QLineEdit *aValve::makeTimeField(const QString &name, const QString &toolTip, int row)
+{
+    auto *field = new QLineEdit(this);
+    field->setObjectName(name);
+    field->setToolTip(toolTip);
+    field->setText(QStringLiteral("---"));
+    field->setAlignment(Qt::AlignCenter);
+    // Hidden before the layout takes it: a shown panel would show it too.
+    field->hide();
+    gridLayout->addWidget(field, row, 0);
+    return field;
+}
 
 QString aValve::typeName() const
 {
@@ -246,12 +287,12 @@ void aValve::timedSwitch(bool open)
 
 void aValve::tickTimeToOpen(int remain_msec)
 {
-    showCountdown(DispTimeToOpen, remain_msec);
+    showCountdown(timeToOpenField(), remain_msec);
 }
 
 void aValve::tickTimeToClose(int remain_msec)
 {
-    showCountdown(DispTimeToClose, remain_msec);
+    showCountdown(timeToCloseField(), remain_msec);
 }
 
 void aValve::showCountdown(QLineEdit *field, int remain_msec)
@@ -273,13 +314,13 @@ void aValve::showTimeField(QLineEdit *field)
 
 void aValve::showBlankTimeToOpen()
 {
-    showCountdown(DispTimeToOpen, openTimer->interval());
+    showCountdown(timeToOpenField(), openTimer->interval());
     restyle(DispTimeToOpen, QLatin1String(idleStyle));
 }
 
 void aValve::showBlankTimeToClose()
 {
-    showCountdown(DispTimeToClose, closeTimer->interval());
+    showCountdown(timeToCloseField(), closeTimer->interval());
     restyle(DispTimeToClose, QLatin1String(idleStyle));
 }
 

@@ -4,11 +4,11 @@
 #include "ui_avalve.h"
 #include "nodes/style.h"
 
+#include <QLineEdit>
 #include <QList>
 
 #include <functional>
 
-class QLineEdit;
 class QMessageBox;
 
 // An on/off valve on one channel of a hardware node. A normally-on valve is
@@ -34,8 +34,8 @@ public:
     void stop() override;
     QString recordText() const override;
 
-    QLineEdit *timeToOpenField() const { return DispTimeToOpen; }
-    QLineEdit *timeToCloseField() const { return DispTimeToClose; }
+    QLineEdit *timeToOpenField();
+    QLineEdit *timeToCloseField();
     // Shows a time field, styled only then: most valves keep theirs hidden,
     // and a styled field costs memory and start-up time.
     void showTimeField(QLineEdit *field);
@@ -79,6 +79,10 @@ private:
     Q_DISABLE_COPY(aValve)
 
     void buttonClicked();
+    // Most valves never count down: their time fields are made when first
+    // needed, which saves a large plant two fields per valve at start-up.
+    void makeTimeFields();
+    QLineEdit *makeTimeField(const QString &name, const QString &toolTip, int row);
     void showCountdown(QLineEdit *field, int remain_msec);
     void timedSwitch(bool open);
     void showRefusal(const QString &message);
@@ -89,6 +93,8 @@ private:
     QString reportedText() const override;
 
     Style style;
+    QLineEdit *DispTimeToOpen = nullptr;
+    QLineEdit *DispTimeToClose = nullptr;
     // The position the last command asked for.
     bool commanded = false;
 };

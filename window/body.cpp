@@ -16,8 +16,10 @@
 #include "window/stopreport.h"
 #include "window/trendwindow.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QGridLayout>
+#include <QHash>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
@@ -48,6 +50,43 @@ int gridIndex(const QString &text)
         return 0;
     }
     return value;
+}
+
+// Each panel's column and the row of its grid in the window, found in one
+// pass: asking the grids panel by panel would take the square of a large
+// plant's panel count.
+QHash<QWidget *, QPoint> panelPlaces(QGridLayout *panelGrid, std::initializer_list<QGridLayout *> grids)
+{
+    QHash<QWidget *, QPoint> places;
+    for (QGridLayout *grid : grids) {
+        int gridRow = 0, row = 0, column = 0, span = 0;
+        panelGrid->getItemPosition(panelGrid->indexOf(grid), &gridRow, &span, &span, &span);
+        for (int i = 0; i < grid->count(); ++i) {
+            grid->getItemPosition(i, &row, &column, &span, &span);
+            if (QWidget *panel = grid->itemAt(i)->widget())
+                places.insert(panel, QPoint(column, gridRow));
+        }
+    }
+    return places;
+}
+
+// Tab goes through fields in their order. Moving a field makes the toolkit
+// look back along the chain for the field before it, past everything that
+// takes no focus: the frames and labels of the panels whose fields have
+// moved on already, a run that grows with the plant. The panels take Tab for
+// the while, so that each look stops at the field's own panel; Tab visits
+// the same fields in the same order.
+void chainFields(const QWidgetList &fields, const QWidgetList &panels)
+{
+    QList<Qt::FocusPolicy> policies;
+    for (QWidget *panel : panels) {
+        policies << panel->focusPolicy();
+        panel->setFocusPolicy(Qt::TabFocus);
+    }
+    for (qsizetype i = 1; i < fields.size(); ++i)
+        QWidget::setTabOrder(fields[i - 1], fields[i]);
+    for (qsizetype i = 0; i < panels.size(); ++i)
+        panels[i]->setFocusPolicy(policies[i]);
 }
 
 } // namespace
@@ -83,6 +122,12 @@ Body::Body()
     setupAlarms();
 
     show();
+    // Every widget asked to be polished when it was made, and show() has
+    // polished the window's; what is hidden is polished when it is shown.
+    // Left queued, a large plant's tens of thousands of requests would each
+    // cost a turn of the event loop, and each button's a new layout pass of
+    // its panel, before the link to the server is served.
+    QCoreApplication::removePostedEvents(nullptr, QEvent::PolishRequest);
 }
 
 void Body::setupPanels()
@@ -236,34 +281,26 @@ void Body::orderTabs()
         int column;
         QWidgetList fields;
     };
+    const QHash<QWidget *, QPoint> places = panelPlaces(panelGrid, {mfcGrid, valveGrid});
     QList<Panel> panels;
     for (aNode *node : std::as_const(nodes)) {
-        QGridLayout *grid = valveGrid->indexOf(node) >= 0 ? valveGrid : mfcGrid;
-        const int at = grid->indexOf(node);
-        if (at < 0)
+        const auto place = places.constFind(node);
+        if (place == places.cend())
             continue;
-        int row = 0, column = 0, gridRow = 0, span = 0;
-        grid->getItemPosition(at, &row, &column, &span, &span);
-        panelGrid->getItemPosition(panelGrid->indexOf(grid), &gridRow, &span, &span, &span);
         QWidgetList fields;
         for (QWidget *w = node->nextInFocusChain(); w != node && node->isAncestorOf(w); w = w->nextInFocusChain())
             if (w->focusPolicy() & Qt::TabFocus)
                 fields << w;
-        panels << Panel{gridRow, column, fields};
+        panels << Panel{place->y(), place->x(), fields};
     }
     std::stable_sort(panels.begin(), panels.end(), [](const Panel &a, const Panel &b) {
         return a.row != b.row ? a.row < b.row : a.column < b.column;
     });
-    QWidget *previous = nullptr;
-    for (const Panel &panel : std::as_const(panels)) {
-        for (QWidget *field : panel.fields) {
-            if (previous)
-                setTabOrder(previous, field);
-            previous = field;
-        }
-    }
-    if (previous)
-        setTabOrder(previous, StopAll);
+    QWidgetList order;
+    for (const Panel &panel : std::as_const(panels))
+        order += panel.fields;
+    order << StopAll;
+    chainFields(order, places.keys());
 }
 
 void Body::showStartupNotice(const QString &text)

@@ -8,6 +8,7 @@
 #include "valves/avalve.h"
 #include "window/alarmlist.h"
 #include "window/body.h"
+#include "window/checkedappend.h"
 #include "window/eventhistory.h"
 #include "window/historywindow.h"
 #include "window/trendmodel.h"
@@ -156,23 +157,25 @@ void TestAlarms::historyLines()
     QVERIFY(p.server.waitForLogin());
     QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 1, 10000);
     p.server.send("Client.1>Kestrune.Line1 SetNewGas N2 50");
-    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 2, 10000);
+    p.server.send("Client.3>Kestrune.Line1 SetPurge 1");
+    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 3, 10000);
     p.valve()->findChild<QPushButton *>("B")->click();
     p.valve()->actionTimeToClose();
     p.body->findChild<QAction *>("actionRemoteControl")->setChecked(false);
     p.server.send("Client.2>Kestrune.Line1 SetPurge 2");
-    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 5, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 6, 10000);
     p.body->alarms()->raise("k", "Src", AlarmInterval::Major, "Text");
     p.body->alarms()->acknowledge(0);
     p.body->alarms()->clear("k");
     p.body->findChild<QPushButton *>("StopAll")->click();
     p.server.disconnectClient();
-    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 12, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 13, 10000);
 
     const QString t = "2026-12-06 10:00:00.123\t";
     const QStringList expected = {
         t + "LINK\tServer link\tLogged in as Kestrune",
         t + "REQUEST\tClient.1\tSetNewGas N2 50 via MFC1 (MBox.c1): Ok: 50",
+        t + "REQUEST\tClient.3\tSetPurge 1 via MFC1 (MBox.c1): Ok:",
         t + "OPERATOR\tN2 Main (VBox ch1)\tClose button",
         t + "TIMED\tN2 Main (VBox ch1)\tTimed closing carried out",
         t + "REFUSED\tClient.2\tSetPurge 2: remote control is off",
@@ -187,11 +190,14 @@ void TestAlarms::historyLines()
     const QStringList got = QString::fromUtf8(p.dir.read("Kestrune-events-20261206.log")).split('\n');
     for (int i = 0; i < expected.size(); ++i)
         QCOMPARE(got.value(i), expected[i]);
+    CheckedAppend file("History file"); // the list read back at the next start
+    const EventHistory::Event read = EventHistory("Kestrune", [now] { return now; }, &file).events().value(1);
+    QCOMPARE(read.source + '|' + read.text, QString("Client.1|SetNewGas N2 50 via MFC1 (MBox.c1): Ok: 50"));
 
     p.body->showHistory(); // newest first, narrowed by the filter
     p.body->historyWindow()->filterField()->setText("client.");
     const QAbstractItemModel *shown = p.body->historyWindow()->table()->model();
-    QCOMPARE(shown->rowCount(), 2);
+    QCOMPARE(shown->rowCount(), 3);
     QCOMPARE(shown->index(0, 2).data().toString(), QString("Client.2"));
     // A new day starts a new list.
     p.body->historyWindow()->filterField()->clear();

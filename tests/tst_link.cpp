@@ -85,6 +85,19 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(delays, (QList<int>{16000, 30000, 30000}), 10000);
     }
 
+    // Switched off while an attempt waits, the client makes no more.
+    void retriesSwitchedOff()
+    {
+        TempWorkDir dir;
+        Telso telso("127.0.0.1", "1", "Kestrune", "Kestrune");
+        telso.setReconnectDelay(50);
+        telso.connectToServer();
+        QTRY_VERIFY_WITH_TIMEOUT(telso.nextAttemptAt().isValid(), 10000);
+        QSignalSpy changes(&telso, &Telso::linkChanged);
+        telso.setReconnectDelay(0);
+        QVERIFY(!QTest::qWaitFor([&] { return !changes.isEmpty(); }, 400));
+    }
+
     void operatorActionsRefused_data()
     {
         QTest::addColumn<QString>("action");

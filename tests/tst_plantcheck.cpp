@@ -65,6 +65,7 @@ void TestPlantCheck::problems_data()
         << QStringList{"plant.cfg:3: TIME_TO_OPEN VALVE 1: 0.001 min is below one second; one second is used",
                        "plant.cfg:4: VALVE 1: opening after 0.001 min and closing after 0.5 min cycle it more often "
                        "than once a minute"};
+    QTest::newRow("a time of 0 is no cycle") << v12 + "TIME_TO_OPEN VALVE 2 0.2\nTIME_TO_CLOSE VALVE 2 0\n" << QStringList{};
     QTest::newRow("unknown key") << "VALVES 1 0 N2\n"
                                  << QStringList{"plant.cfg:1: unknown key \"VALVES\"; the entry is not used"};
     QTest::newRow("one of each")

@@ -1,5 +1,6 @@
 #include "config/numbers.h"
 #include "mfc/amfc.h"
+#include "support/livepanel.h"
 #include "support/nodebus.h"
 #include "valves/avalve.h"
 #include "window/recordreader.h"
@@ -115,6 +116,14 @@ void TestTrendWindow::alarmShadingAndReadout()
         window.setCursorTime(ms);
         QCOMPARE((QStringList{window.readout(0), window.readout(1)}), expected);
     }
+    // The cursor is drawn where it reads; out of the range, not at all.
+    const auto darkNear1050 = [&](qint64 cursor) {
+        window.setCursorTime(cursor);
+        const int x = int(area.left() + area.width() / 2);
+        return countPixels(plot->grab().toImage(), QRect(x - 1, int(area.top()), 3, int(area.height())),
+                           [](const QColor &c) { return c.lightness() < 120; });
+    };
+    QVERIFY(darkNear1050(1050000) > darkNear1050(1200000) + 50);
 }
 
 void TestTrendWindow::navigation_data()
@@ -203,6 +212,8 @@ void TestTrendWindow::valueAxis()
         ranges << QString("%1..%2").arg(axis->min()).arg(axis->max());
     }
     QCOMPARE(ranges, (QStringList{"-20..100", "0..100"}));
+    window.setRange(1000000, 1000000); // a second at least
+    QCOMPARE(window.rangeTo(), 1001000);
 }
 
 void TestTrendWindow::exportButtons_data()

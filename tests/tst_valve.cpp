@@ -150,11 +150,15 @@ void TestValve::countdowns()
     QVERIFY(!v->openTimer->isActive() && !v->openTimer->ticking());
     QVERIFY(v->closeTimer->isActive());
 
+    // A new time while it runs starts it again, counting on.
+    enter(v->timeToCloseField(), QStringLiteral("2"));
+    QVERIFY(v->closeTimer->isActive());
+    QCOMPARE(v->timeToCloseField()->styleSheet(), QStringLiteral("background-color: rgb(250, 250, 241);"));
     // Switched off while it runs, the countdown stops and shows its time at rest.
     enter(v->timeToCloseField(), QStringLiteral("0"));
     QVERIFY(!v->timeToCloseOn);
     QVERIFY(!v->closeTimer->isActive() && !v->closeTimer->ticking());
-    QCOMPARE(v->timeToCloseField()->text(), QStringLiteral("1:00"));
+    QCOMPARE(v->timeToCloseField()->text(), QStringLiteral("2:00"));
 }
 
 void TestValve::statAnswer_data()

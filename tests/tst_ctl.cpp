@@ -58,10 +58,6 @@ void TestCtl::run_data()
                                    "Kestrune.Line1>%1 " + stat};
     row("command and text, blanks kept", {"Kestrune.Line1", "Stat"}, {}, statAsked, statAnswered, stat.toUtf8() + '\n',
         0);
-    row("whole line", {"--full", "Kestrune.Line1", "Stat"}, {}, statAsked, statAnswered,
-        "Kestrune.Line1>kestrune-ctl.1 " + stat.toUtf8() + '\n', 0);
-    row("own name, an answer without a command word", {"--name", "op", "Line1", "SetGas", "N2", "-5"}, {},
-        {"op.1>Line1 SetGas N2 -5"}, {"Line1>%1 Ok: -5"}, "Ok: -5\n", 0, "", "op ");
     row("silent device", {"--timeout", "0.3", "MfcB", "GetValue"}, {}, {"kestrune-ctl.1>MfcB GetValue"}, {"-"}, {}, 1,
         "kestrune-ctl: no reply to \"MfcB GetValue\" within 0.3 s");
     row("nothing listening", {"--port", "closed", "Dev1", "IsOn", "ch1"}, {}, {}, {}, {}, 2,
@@ -76,8 +72,6 @@ void TestCtl::run_data()
     row("input: an unanswered request does not stop the rest", {"--timeout", "0.3"}, "MfcB GetValue\nDev1 IsOn ch2",
         {"kestrune-ctl.1>MfcB GetValue", "kestrune-ctl.2>Dev1 IsOn ch2"}, {"-", "Dev1>%1 @IsOn ch2 0"}, "@IsOn ch2 0\n",
         1);
-    row("input: a line that is no request does not stop the rest", {}, "Dev1\nDev1 IsOn ch2\n",
-        {"kestrune-ctl.1>Dev1 IsOn ch2"}, {"Dev1>%1 @IsOn ch2 0"}, "@IsOn ch2 0\n", 2, "not a request");
 }
 
 void TestCtl::run()

@@ -1,10 +1,8 @@
 // The panel shows the hardware as it is: it follows switches made behind its back, and marks a valve that does not
 // move and a device that does not answer, on its panel, in the diagram and in Stop All.
-#include "diagram/gview.h"
 #include "mfc/amfc.h"
 #include "support/livepanel.h"
 #include "valves/avalve.h"
-#include "window/body.h"
 #include "window/eventhistory.h"
 
 #include <QLabel>
@@ -36,11 +34,11 @@ private slots:
     void followsASwitchBehindItsBack()
     {
         live.server.send("VBox>Kestrune _ChangedIsOn ch1 1");
-        QTRY_VERIFY_WITH_TIMEOUT(valve1()->isOn(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(live.valve()->isOn(), 10000);
         const qsizetype rows = recordRows();
         live.server.clearLines();
         live.server.send("VBox>Kestrune _ChangedIsOn ch1 0");
-        QTRY_VERIFY_WITH_TIMEOUT(!valve1()->isOn(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!live.valve()->isOn(), 10000);
         QCOMPARE(button()->text(), QString("Closing"));
         QCOMPARE(diagramPixelsOf(closedPen, QRect(figure1().topLeft(), QSize(3, 1))), 3);
         QCOMPARE(recordRows(), rows + 1);
@@ -55,7 +53,7 @@ private slots:
         QTest::mouseClick(button(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(live.server.lines().contains("Kestrune.1>VBox IsOn ch1"), 10000); // the read-back
         live.server.send("VBox>Kestrune.1 @IsOn ch1 0");
-        QTRY_VERIFY_WITH_TIMEOUT(valve1()->mark() == DeviceWatch::Mismatch && !valve1()->isOn(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(live.valve()->mark() == DeviceWatch::Mismatch && !live.valve()->isOn(), 10000);
         QCOMPARE(button()->text(), QString("Closing ?"));
         QVERIFY2(button()->toolTip().contains("VBox ch1 reports closed after \"ChOn ch1\""),
                  qPrintable(button()->toolTip()));
@@ -67,18 +65,18 @@ private slots:
 
         QTest::mouseClick(button(), Qt::LeftButton);
         live.server.send("VBox>Kestrune _ChangedIsOn ch1 1");
-        QTRY_VERIFY_WITH_TIMEOUT(valve1()->mark() == DeviceWatch::NoMark && valve1()->isOn(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(live.valve()->mark() == DeviceWatch::NoMark && live.valve()->isOn(), 10000);
         QCOMPARE(button()->text(), QString("Opening"));
     }
 
     void silentMfcIsMarked()
     {
         const qsizetype rows = recordRows();
-        mfc()->findChild<QLineEdit *>("NewSetPoint")->setText("20");
-        QTest::mouseClick(mfc()->findChild<QPushButton *>("UpdateSetPoint"), Qt::LeftButton);
+        live.mfc()->findChild<QLineEdit *>("NewSetPoint")->setText("20");
+        QTest::mouseClick(live.mfc()->findChild<QPushButton *>("UpdateSetPoint"), Qt::LeftButton);
         QCOMPARE(live.body->eventHistory()->events().constLast().text, QString("Set 20")); // the operator's action
-        QTRY_COMPARE_WITH_TIMEOUT(mfc()->mark(), DeviceWatch::NoAnswer, 10000);
-        const auto *state = mfc()->findChild<QLabel *>("OCStat");
+        QTRY_COMPARE_WITH_TIMEOUT(live.mfc()->mark(), DeviceWatch::NoAnswer, 10000);
+        const auto *state = live.mfc()->findChild<QLabel *>("OCStat");
         QCOMPARE(state->text(), QString("Closing ?"));
         QVERIFY2(state->toolTip().startsWith("MFC1: no answer from MBox.c1 to \"SetValue 20\" since "),
                  qPrintable(state->toolTip()));
@@ -87,9 +85,9 @@ private slots:
         live.server.clearLines();
         live.server.send("C.3>Kestrune.Line1 SetNewGas N2 30");
         QTRY_VERIFY_WITH_TIMEOUT(live.server.lines().contains("Kestrune.Line1>C.3 Ok: 30"), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(mfc()->markText().contains("\"SetValue 30\""), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(live.mfc()->markText().contains("\"SetValue 30\""), 10000);
         live.server.send("MBox.c1>Kestrune _ChangedSettingValue 30");
-        QTRY_COMPARE_WITH_TIMEOUT(mfc()->mark(), DeviceWatch::NoMark, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(live.mfc()->mark(), DeviceWatch::NoMark, 10000);
         QCOMPARE(state->text(), QString("Opening"));
     }
 
@@ -100,7 +98,7 @@ private slots:
         live.server.send("VBox>Kestrune _ChangedIsOn ch1 0");
         QTRY_COMPARE_WITH_TIMEOUT(live.body->statusBar()->currentMessage(), QString("Stop All: no confirmation from MFC1"),
                                   10000);
-        QCOMPARE(mfc()->mark(), DeviceWatch::NoAnswer);
+        QCOMPARE(live.mfc()->mark(), DeviceWatch::NoAnswer);
         QTest::mouseClick(live.body->findChild<QPushButton *>("StopAll"), Qt::LeftButton);
         live.server.send("VBox>Kestrune.1 @IsOn ch1 0");
         live.server.send("MBox.c1>Kestrune _ChangedSettingValue 0");
@@ -109,9 +107,7 @@ private slots:
     }
 
 private:
-    aValve *valve1() const { return live.valve(); }
-    aMFC *mfc() const { return live.mfc(); }
-    QPushButton *button() const { return valve1()->findChild<QPushButton *>("B"); }
+    QPushButton *button() const { return live.valve()->findChild<QPushButton *>("B"); }
     // Valve 1's figure in the 400 x 300 diagram: x 16..24, y 16..24 of 100 x 100 units.
     static QRect figure1() { return QRect(QPoint(64, 300 - 72), QPoint(96, 300 - 48)); }
 

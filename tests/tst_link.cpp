@@ -11,7 +11,6 @@
 #include "window/eventhistory.h"
 
 #include <QLabel>
-#include <QPointer>
 #include <QStatusBar>
 #include <QTcpSocket>
 #include <QtTest>
@@ -214,9 +213,16 @@ private slots:
         since.start();
         QTest::mouseClick(valve->findChild<QPushButton *>("B"), Qt::LeftButton); // 1.2 s to its timed close
         QVERIFY(p.server.waitForLines(3));
+        // Seen as it happens: the next attempt follows within 50 ms.
+        qint64 stalledAfter = -1;
+        QObject watch;
+        connect(p.body->busClient(), &Telso::linkChanged, &watch, [&] {
+            if (stalledAfter < 0 && p.body->linkText().startsWith("Server not responding since "))
+                stalledAfter = since.elapsed();
+        });
         p.server.setReading(false);
-        QTRY_VERIFY_WITH_TIMEOUT(p.body->linkText().startsWith("Server not responding since "), 10000);
-        QVERIFY2(since.elapsed() < 1200 + 1000 + 1000, qPrintable(QString::number(since.elapsed())));
+        QTRY_VERIFY_WITH_TIMEOUT(stalledAfter >= 0, 10000);
+        QVERIFY2(stalledAfter < 1200 + 1000 + 1000, qPrintable(QString::number(stalledAfter)));
         QTRY_VERIFY_WITH_TIMEOUT(p.dir.read("log.log").contains("Valv [N2 L1] : time to close came while the server "
                                                                 "was not answering; nothing was sent"),
                                  10000);
@@ -276,25 +282,6 @@ private slots:
         telso.setLinkTimeout(200);
         QVERIFY(telso.sendCommand("1", "Dev", command));
         QCOMPARE(QTest::qWaitFor([&] { return telso.linkState() == Telso::LinkDown; }, awaits ? 10000 : 800), awaits);
-    }
-
-    // A dropped socket is let go once its output went out, and the last one with the client.
-    void socketsGo()
-    {
-        TempWorkDir dir;
-        FakeServer server;
-        auto *telso = new Telso(QString(), QString(), "Kestrune", "Kestrune");
-        QVERIFY(loginTelso(*telso, server));
-        QVERIFY(!telso->connectToServer()); // connected already: no second socket
-        QPointer<QTcpSocket> old = telso->socket;
-        QVERIFY(telso->sendCommand("V1", "Dev1", "ChOff ch1"));
-        telso->disConnect();
-        QTRY_COMPARE_WITH_TIMEOUT(server.lines(), QStringList{"Kestrune.V1>Dev1 ChOff ch1"}, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(old.isNull(), 10000);
-        QVERIFY(loginTelso(*telso, server)); // a new socket, and it works
-        QPointer<QTcpSocket> socket = telso->socket;
-        delete telso;
-        QVERIFY(socket.isNull());
     }
 
     void diagramAndStatusShowTheLink()

@@ -50,7 +50,6 @@ void TestNodes::isFlowing_data()
     QTest::newRow("first path closed, second flows") << QStringList{"V1"} << "Out" << true;
     QTest::newRow("both paths closed") << QStringList{"V1", "V2"} << "Out" << false;
     QTest::newRow("closed, children flowing") << QStringList{"V1"} << "V1" << false;
-    QTest::newRow("only source closed") << QStringList{"Sh"} << "V2" << false;
     QTest::newRow("every source closed") << QStringList{"S1", "S2", "Sh"} << "Out" << false;
 }
 

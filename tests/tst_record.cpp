@@ -47,8 +47,6 @@ void TestRecord::rows_data()
     QTest::newRow("existing file keeps its header")
         << plant << QByteArray("#Time\tOld\n1\t5\t# x\n")
         << QStringList{"^#Time\\tOld$", "^1\\t5\\t# x$", "^\\d+\\t0\\t0\\t0\\t1" + stamp, "^\\d+\\t0\\t0\\t1\\t1" + stamp};
-    QTest::newRow("empty plant") << QByteArray("NAME_ON_TELSO Rec\n") << QByteArray()
-                                 << QStringList{"^#Time$", "^\\d+" + stamp};
 }
 
 void TestRecord::rows()

@@ -31,8 +31,6 @@ void TestRouter::order_data()
         << QStringList{"Ar:L", "N2:L"} << QStringList{} << QString() << stat << both;
     QTest::newRow("one name, given after the login")
         << QStringList{} << QStringList{"Ar:L", "N2:L"} << QString() << stat << both;
-    QTest::newRow("one name twice on a valve")
-        << QStringList{"N2:L", "N2:L"} << QStringList{} << QString() << stat << QStringList{both.first()};
     QTest::newRow("a deleted valve answers nothing")
         << QStringList{"N2:L", "Ar:L"} << QStringList{} << "N2" << stat << QStringList{both.last()};
     const QStringList names{"N2:a", "Ar:b", "H2:c"};

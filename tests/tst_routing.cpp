@@ -94,7 +94,6 @@ void TestRouting::requests_data()
     QTest::newRow("huge flow") << L{} << line1 + "SetNewGas N2 1e300"
                                << L{run + "1", value + "2147483647", on1,
                                     run + "1", value + "2147483647", ok + "1e300"};
-    QTest::newRow("another node's name") << L{} << "Client.p>Kestrune.Nobody SetNewGas N2 5" << L{};
     QTest::newRow("name in other letters") << L{} << "Client.p>Kestrune.line1 SetNewGas N2 5" << L{};
 
     // M measures 50, M2 nothing; the mixed source adds 1 of each gas.

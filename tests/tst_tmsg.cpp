@@ -24,7 +24,6 @@ void TestTMsg::parse_data()
     row("extra blanks", "A>B   SetGas    x   y  ", "A|A||B|B||SetGas|x y|0|2", {"x", "y"});
     row("tabs and leading blanks", " \tA>B\tStat\t\tall ", "A|A||B|B||Stat|all|0|7", {"all"});
     row("sender with several dots", "A.b.c>B cmd", "A.b.c|A|b.c|B|B||cmd||0|14");
-    row("destination with several dots", "A>B.c.d cmd", "A|A||B.c.d|B|c.d|cmd||0|14");
     row("dot only after first blank", "A>B x.y z", "A|A||B|B||x.y|z|0|14", {"z"});
     row("empty destination name", "A>.x Stat", "A|A||.x||x|Stat||0|7");
     row("greater-than in parameters", "A>B SetPurge x>y 2", "A|A||B|B||SetPurge|x>y 2|0|3", {"x>y", "2"});

@@ -133,7 +133,6 @@ void TestTrendWindow::navigation_data()
     QTest::addColumn<qint64>("from"); // shown before: 1040 s to 1060 s of a record from 1000 s to 1100 s
 
     QTest::newRow("left") << int(Qt::Key_Left) << qint64(-1) << qint64(1038000);
-    QTest::newRow("right") << int(Qt::Key_Right) << qint64(-1) << qint64(1042000);
     QTest::newRow("zoom in at the centre") << int(Qt::Key_Plus) << qint64(-1) << qint64(1045000);
     QTest::newRow("zoom in at the cursor") << int(Qt::Key_Up) << qint64(1044000) << qint64(1042000);
     QTest::newRow("zoom out") << int(Qt::Key_Minus) << qint64(-1) << qint64(1030000);

@@ -57,7 +57,6 @@ void TestValve::busTraffic_data()
     QTest::newRow("normally on, off") << "N_ON" << true << "Dev1>X @IsOn ch3 0" << true;
     QTest::newRow("flag in any case") << "n_On" << true << "Dev1>X @IsOn ch3 0" << true;
     QTest::newRow("2 is not on") << QString() << false << "Dev1>Kestrune.V3 @IsOn ch3 2" << false;
-    QTest::newRow("extra parameters") << QString() << false << "Dev1>Kestrune.V3 @IsOn ch3 1 x" << true;
     QTest::newRow("other sender") << QString() << false << "Dev2>Kestrune.V3 @IsOn ch3 1" << false;
     QTest::newRow("sender with sub-name") << QString() << false << "Dev1.ch3>Kestrune.V3 @IsOn ch3 1" << false;
     QTest::newRow("other channel") << QString() << false << "Dev1>Kestrune.V3 @IsOn ch4 1" << false;

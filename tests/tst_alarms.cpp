@@ -7,7 +7,6 @@
 #include "support/livepanel.h"
 #include "valves/avalve.h"
 #include "window/alarmlist.h"
-#include "window/body.h"
 #include "window/checkedappend.h"
 #include "window/eventhistory.h"
 #include "window/historywindow.h"

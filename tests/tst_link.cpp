@@ -3,11 +3,8 @@
 #include "diagram/gview.h"
 #include "mfc/amfc.h"
 #include "support/configtext.h"
-#include "support/fakeserver.h"
 #include "support/livepanel.h"
-#include "support/tempworkdir.h"
 #include "valves/avalve.h"
-#include "window/body.h"
 #include "window/eventhistory.h"
 
 #include <QLabel>

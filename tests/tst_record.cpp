@@ -1,9 +1,6 @@
 #include "support/configtext.h"
-#include "support/fakeserver.h"
 #include "support/livepanel.h"
-#include "support/tempworkdir.h"
 #include "valves/avalve.h"
-#include "window/body.h"
 #include "window/checkedappend.h"
 
 #include <QLabel>

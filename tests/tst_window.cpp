@@ -1,11 +1,9 @@
 #include "diagram/gview.h"
 #include "mfc/amfc.h"
-#include "nodes/anode.h"
 #include "bus/remoteaccess.h"
 #include "support/configtext.h"
 #include "support/livepanel.h"
 #include "valves/avalve.h"
-#include "window/body.h"
 
 #include <QLineEdit>
 #include <QMessageBox>

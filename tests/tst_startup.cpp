@@ -153,6 +153,8 @@ void TestStartup::noConfigNotice_data()
                                         << "No configuration file read: cannot open %1/nosuch.cfg";
     QTest::newRow("no name after -c") << QStringList{"prog", "-c"} << true
                                       << "No configuration file read: no file name after -c";
+    QTest::newRow("no name after -config") << QStringList{"prog", "-config"} << true
+                                           << "No configuration file read: no file name after -config";
     QTest::newRow("user's file found") << QStringList{"prog"} << true << "";
     // From the desktop, with a file where the state folder should be.
     QTest::newRow("no state folder, no file") << QStringList{"prog", "-c", "nosuch.cfg"} << true

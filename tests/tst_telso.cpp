@@ -88,6 +88,7 @@ void TestTelso::login()
     s.telso.ip = "127.0.0.1";
     s.telso.port = s.server.portText();
     QVERIFY(s.telso.connectToServer() && s.server.waitForClient());
+    QVERIFY(!s.telso.connectToServer()); // connected already: no second socket
     QTRY_COMPARE_WITH_TIMEOUT(int(s.telso.socket->state()), int(QAbstractSocket::ConnectedState), 10000);
     // Connected but not logged in: a line now would stand in for the login answer.
     QVERIFY(!s.telso.sendCommand("V1", "Dev1", "IsOn 1"));

@@ -91,13 +91,6 @@ QString aMFC::typeName() const
     return QStringLiteral("MFC");
 }
 
-QString aMFC::statusText() const
-{
-    QString text;
-    appendStatusText(text);
-    return text;
-}
-
 void aMFC::appendStatusText(QString &out) const
 {
     out += QLatin1String("M[");

@@ -25,7 +25,6 @@ public:
     using aNode::label;
 
     QString typeName() const override;
-    QString statusText() const override;
     void appendStatusText(QString &out) const override;
     QString deviceText() const override;
     void takeReport(const TMsg &msg) override;

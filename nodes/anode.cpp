@@ -129,13 +129,12 @@ bool aNode::linkDown() const
 
 QString aNode::statusText() const
 {
-    return QString();
+    QString text;
+    appendStatusText(text);
+    return text;
 }
 
-void aNode::appendStatusText(QString &out) const
-{
-    out += statusText();
-}
+void aNode::appendStatusText(QString &) const {}
 
 aNode::Mark aNode::mark() const
 {

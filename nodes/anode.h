@@ -51,7 +51,8 @@ public:
     bool isFlowing(FlowMemo &memo);
     virtual bool isOn() const;
     virtual void doubleClickAction();
-    virtual QString statusText() const;
+    // The node in a Stat answer; a plain junction says nothing.
+    QString statusText() const;
     // The same, added to out: a Stat answer is put together in one text.
     virtual void appendStatusText(QString &out) const;
 

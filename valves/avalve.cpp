@@ -111,13 +111,6 @@ void aValve::doubleClickAction()
     openClose();
 }
 
-QString aValve::statusText() const
-{
-    QString text;
-    appendStatusText(text);
-    return text;
-}
-
 void aValve::appendStatusText(QString &out) const
 {
     out += QLatin1String("V[");

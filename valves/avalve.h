@@ -26,7 +26,6 @@ public:
     QString typeName() const override;
     bool isOn() const override;
     void doubleClickAction() override;
-    QString statusText() const override;
     void appendStatusText(QString &out) const override;
     QString deviceText() const override;
     void takeReport(const TMsg &m) override;

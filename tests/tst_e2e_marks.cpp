@@ -58,8 +58,7 @@ private slots:
         QVERIFY2(button()->toolTip().contains("VBox ch1 reports closed after \"ChOn ch1\""),
                  qPrintable(button()->toolTip()));
         QVERIFY(diagramPixelsOf(magenta, figure1().adjusted(-7, -7, 7, 7)) > 0);
-        // Its "?" stands right of the frame, one glyph wide.
-        const QRect glyph(figure1().right() + 7, figure1().top() - 21, 16, 16);
+        const QRect glyph(figure1().right() + 7, figure1().top() - 21, 16, 16); // the "?", right of the frame
         QVERIFY(diagramPixelsOf(magenta, glyph) > 0);
         QCOMPARE(diagramPixelsOf(magenta, glyph.adjusted(10, 0, 0, 0)), 0);
 

@@ -210,8 +210,7 @@ private slots:
         since.start();
         QTest::mouseClick(valve->findChild<QPushButton *>("B"), Qt::LeftButton); // 1.2 s to its timed close
         QVERIFY(p.server.waitForLines(3));
-        // Seen as it happens: the next attempt follows within 50 ms.
-        qint64 stalledAfter = -1;
+        qint64 stalledAfter = -1; // seen as it happens: the next attempt follows within 50 ms
         QObject watch;
         connect(p.body->busClient(), &Telso::linkChanged, &watch, [&] {
             if (stalledAfter < 0 && p.body->linkText().startsWith("Server not responding since "))

@@ -67,8 +67,8 @@ void TestAlarms::latching_data()
     QTest::newRow("back before acknowledged") << L{"raise a", "clear a", "raise a"} << "2 alarms, 2 unacknowledged" << "aC- aA-";
     QTest::newRow("acknowledge all") << L{"raise a", "raise b minor", "clear b", "ackall"} << "1 alarm, 0 unacknowledged"
                                      << "aA+";
-    QTest::newRow("clear unknown, ack twice") << L{"clear x", "raise a", "ack a", "ack a"} << "1 alarm, 0 unacknowledged"
-                                              << "aA+";
+    QTest::newRow("clear unknown, ack twice") << L{"clear x", "raise c invalid", "ack c", "ack c"}
+                                              << "1 alarm, 0 unacknowledged" << "cA+";
 }
 
 void TestAlarms::latching()
@@ -85,7 +85,10 @@ void TestAlarms::latching()
     for (const QString &step : steps) {
         const QStringList w = step.split(' ');
         if (w[0] == "raise")
-            list.raise(w[1], "src " + w[1], w.value(2) == "minor" ? AlarmInterval::Minor : AlarmInterval::Major, "t");
+            list.raise(w[1], "src " + w[1],
+                       w.value(2) == "minor"     ? AlarmInterval::Minor
+                       : w.value(2) == "invalid" ? AlarmInterval::Invalid
+                                                 : AlarmInterval::Major, "t");
         else if (w[0] == "clear")
             list.clear(w[1]);
         else if (w[0] == "ackall")
@@ -103,8 +106,9 @@ void TestAlarms::latching()
     }
     QCOMPARE(got.join(' '), rows);
     QCOMPARE(list.counterText(), counter);
-    const bool major = rows.contains('a'); // a is major, b minor; an empty list counts as minor
-    QCOMPARE(AlarmList::colour(list.worst()), major ? QColor(220, 0, 0) : QColor(255, 230, 0));
+    const AlarmList::Severity worst = list.worst(); // a is major, b minor, c invalid; an empty list counts as minor
+    QCOMPARE(AlarmList::severityText(worst) + AlarmList::colour(worst).name() + AlarmList::textColour(worst).name(),
+             rows.contains('a') ? "Major#dc0000#ffffff" : rows.contains('c') ? "Invalid#ff00ff#ffffff" : "Minor#ffe600#000000");
 }
 
 // The flow check's alarm shows on the panel and in the diagram within a second, the panel looks as before once
@@ -141,7 +145,18 @@ void TestAlarms::flowAlarmOnScreen()
     QCOMPARE(settled(p.mfc()), normal);
     QCOMPARE(countPixels(p.diagramImage(), leftOfFigure, red), 0);
     QCOMPARE(p.body->findChild<QToolButton *>("alarmCounter")->text(), QString("1 alarm, 1 unacknowledged"));
-    p.body->alarms()->acknowledge(0);
+    // Acknowledged from the alarm window the counter opens.
+    p.body->findChild<QToolButton *>("alarmCounter")->click();
+    auto *view = p.body->findChild<QWidget *>("alarmWindow")->findChild<QTableView *>();
+    QStringList row;
+    for (int c = AlarmList::SeverityColumn; c < AlarmList::ColumnCount; ++c)
+        row << view->model()->headerData(c, Qt::Horizontal).toString() + '=' + view->model()->index(0, c).data().toString();
+    const QString text = "Flow abnormal: measured 0.0 against set point 50.0";
+    QCOMPARE(row.join('|'), "Severity=Major|Source=MFC1 (MBox.c1)|Alarm=" + text + "|State=Cleared|Acknowledged=No");
+    QCOMPARE(view->model()->index(0, AlarmList::SeverityColumn).data(Qt::BackgroundRole).value<QColor>(), alarmRed);
+    QVERIFY(view->model()->index(0, 0).data(Qt::ToolTipRole).toString().startsWith("MFC1 (MBox.c1): " + text + ", raised 20"));
+    view->selectRow(0);
+    view->parentWidget()->findChild<QPushButton *>()->click();
     QCOMPARE(p.body->alarms()->rowCount(), 0);
     const QList<AlarmInterval> shaded = p.body->trends()->alarms();
     QVERIFY(shaded.size() == 1 && !shaded[0].active() && shaded[0].source.startsWith("MFC1 (MBox.c1): "));

@@ -37,6 +37,7 @@ private slots:
     void alarmShadingAndReadout();
     void navigation_data();
     void navigation();
+    void following();
     void filesAndNames();
     void valueAxis();
     void exportButtons_data();
@@ -128,17 +129,20 @@ void TestTrendWindow::alarmShadingAndReadout()
 
 void TestTrendWindow::navigation_data()
 {
-    QTest::addColumn<int>("key"); // 0: a drag on the plot, 100 pixels to the left
-    QTest::addColumn<qint64>("cursor");
+    QTest::addColumn<int>("key"); // 0: a drag on the plot, 100 pixels to the left; -1: the wheel turned up
+    QTest::addColumn<qint64>("cursor"); // where the mouse rests first
     QTest::addColumn<qint64>("from"); // shown before: 1040 s to 1060 s of a record from 1000 s to 1100 s
+    QTest::addColumn<qint64>("span");
 
-    QTest::newRow("left") << int(Qt::Key_Left) << qint64(-1) << qint64(1038000);
-    QTest::newRow("zoom in at the centre") << int(Qt::Key_Plus) << qint64(-1) << qint64(1045000);
-    QTest::newRow("zoom in at the cursor") << int(Qt::Key_Up) << qint64(1044000) << qint64(1042000);
-    QTest::newRow("zoom out") << int(Qt::Key_Minus) << qint64(-1) << qint64(1030000);
-    QTest::newRow("home: the start") << int(Qt::Key_Home) << qint64(-1) << qint64(1000000);
-    QTest::newRow("end: the end of the files") << int(Qt::Key_End) << qint64(-1) << qint64(1080000);
-    QTest::newRow("drag") << 0 << qint64(-1) << qint64(-1);
+    QTest::newRow("left") << int(Qt::Key_Left) << qint64(-1) << qint64(1038000) << qint64(20000);
+    QTest::newRow("right") << int(Qt::Key_Right) << qint64(-1) << qint64(1042000) << qint64(20000);
+    QTest::newRow("zoom in at the centre") << int(Qt::Key_Plus) << qint64(-1) << qint64(1045000) << qint64(10000);
+    QTest::newRow("zoom in at the cursor") << int(Qt::Key_Up) << qint64(1044000) << qint64(1042000) << qint64(10000);
+    QTest::newRow("zoom out") << int(Qt::Key_Minus) << qint64(-1) << qint64(1030000) << qint64(40000);
+    QTest::newRow("wheel at the centre") << -1 << qint64(-1) << qint64(1042000) << qint64(16000);
+    QTest::newRow("home: the start") << int(Qt::Key_Home) << qint64(-1) << qint64(1000000) << qint64(20000);
+    QTest::newRow("end: the end of the files") << int(Qt::Key_End) << qint64(-1) << qint64(1080000) << qint64(20000);
+    QTest::newRow("drag") << 0 << qint64(-1) << qint64(-1) << qint64(20000);
 }
 
 void TestTrendWindow::navigation()
@@ -146,6 +150,7 @@ void TestTrendWindow::navigation()
     QFETCH(int, key);
     QFETCH(qint64, cursor);
     QFETCH(qint64, from);
+    QFETCH(qint64, span);
 
     TrendModel model;
     model.addRecord("Rec.log", RecordReader().readText("#Time\tMFC1\n" + row(1000, "5") + row(1100, "6")));
@@ -153,21 +158,60 @@ void TestTrendWindow::navigation()
     window.resize(900, 600);
     window.show();
     window.setRange(1040000, 1060000);
-    if (cursor >= 0)
-        window.setCursorTime(cursor);
-    if (key) {
-        QTest::keyClick(&window, Qt::Key(key));
-    } else {
-        auto *plot = window.findChild<TrendPlot *>("FlowPlot");
-        const QPointF start = plot->plotRect().center(), end = start - QPointF(100, 0);
-        QTest::mousePress(plot->viewport(), Qt::LeftButton, Qt::NoModifier, start.toPoint());
-        QMouseEvent move(QEvent::MouseMove, end, plot->mapToGlobal(end), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    auto *plot = window.findChild<TrendPlot *>("FlowPlot");
+    const QRectF area = plot->plotRect();
+    const auto moveTo = [&](QPointF at, Qt::MouseButtons buttons) {
+        QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton, buttons, Qt::NoModifier);
         QCoreApplication::sendEvent(plot->viewport(), &move);
-        from = 1040000 + qRound64(100 * 20000 / plot->plotRect().width());
+    };
+    if (cursor >= 0)
+        moveTo(QPointF(area.left() + area.width() * double(cursor - 1040000) / 20000, area.center().y()), Qt::NoButton);
+    if (key > 0) {
+        QTest::keyClick(&window, Qt::Key(key));
+    } else if (key < 0) {
+        QWheelEvent wheel(area.center(), plot->mapToGlobal(area.center()), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(plot->viewport(), &wheel);
+    } else {
+        const QPointF start = area.center(), end = start - QPointF(100, 0);
+        QTest::mousePress(plot->viewport(), Qt::LeftButton, Qt::NoModifier, start.toPoint());
+        moveTo(end, Qt::LeftButton);
+        QTest::mouseRelease(plot->viewport(), Qt::LeftButton, Qt::NoModifier, end.toPoint());
+        moveTo(start, Qt::LeftButton); // released: this only moves the cursor
+        from = 1040000 + qRound64(100 * 20000 / area.width());
     }
-    QVERIFY2(qAbs(window.rangeFrom() - from) <= 1 && window.rangeTo() - window.rangeFrom() == (key == Qt::Key_Plus ||
-             key == Qt::Key_Up ? 10000 : key == Qt::Key_Minus ? 40000 : 20000),
+    QVERIFY2(qAbs(window.rangeFrom() - from) <= 1 && window.rangeTo() - window.rangeFrom() == span,
              qPrintable(QString("%1 %2").arg(window.rangeFrom()).arg(window.rangeTo())));
+}
+
+// With a clock the window follows the present: its presets, when shown again, and after a pan only once asked.
+void TestTrendWindow::following()
+{
+    TrendModel model;
+    qint64 now = 1000000000;
+    TrendWindow window(&model, [&now] { return now; });
+    window.resize(900, 600);
+    window.show();
+    const auto shown = [&] { return QString("%1+%2").arg(now - window.rangeTo()).arg(window.rangeTo() - window.rangeFrom()); };
+    QCOMPARE(shown(), "0+600000");
+    for (const auto &[preset, span] : {std::pair{"Preset8h", "0+28800000"}, {"Preset24h", "0+86400000"},
+                                       {"Preset10m", "0+600000"}, {"Preset1h", "0+3600000"}}) {
+        window.findChild<QToolButton *>(preset)->click();
+        QCOMPARE(shown(), span);
+    }
+    now += 5000;
+    window.hide();
+    window.show();
+    QCOMPARE(shown(), "0+3600000");
+    QTest::keyClick(&window, Qt::Key_Right);
+    now += 5000;
+    window.hide();
+    window.show();
+    QCOMPARE(shown(), "-355000+3600000");
+    QTest::keyClick(&window, Qt::Key_End);
+    QCOMPARE(shown(), "0+3600000");
+    QTest::keyClick(&window, Qt::Key_Down); // while live, zooming keeps the present in view
+    QCOMPARE(shown(), "0+7200000");
 }
 
 // What was read from each file is said, and every curve is listed by a name.

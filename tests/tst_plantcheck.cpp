@@ -53,6 +53,24 @@ void TestPlantCheck::problems_data()
                                                 "seconds are used",
                                                 "plant.cfg:2: DEVICE_POLL: \"1,5\" is not a number of seconds; the "
                                                 "devices are not polled"};
+    QTest::newRow("settings and hardware")
+        << "MFC_PANEL\nDISP_WIDTH 9x\nTELSO_PORT\nTELSO_RECONNECT\nLINK_TIMEOUT x\nTELSO_RECONNECT -1\n"
+           "VALVE 1 0 N2 1 L \"\" ch1 1 1 1 1 NC\nMFC 1 0 N2 1 M\nNODE\nTELSO_CH X PUMP 1\nTIME_TO_OPEN VALVE 1\n"
+           "TIME_TO_OPEN VALVE 1 1\n"
+        << QStringList{"plant.cfg:1: MFC_PANEL has no value; 0 is used",
+                       "plant.cfg:2: DISP_WIDTH: \"9x\" is not a whole number; 0 is used",
+                       "plant.cfg:3: TELSO_PORT has no value; port 0 is used",
+                       "plant.cfg:4: TELSO_RECONNECT has no value; recovery is off",
+                       "plant.cfg:5: LINK_TIMEOUT: \"x\" is not a number; stall detection is off",
+                       "plant.cfg:6: TELSO_RECONNECT: -1 is below 0; recovery is off",
+                       "plant.cfg:7: VALVE 1: flag \"NC\" is not N_ON; the valve is a normal one",
+                       "plant.cfg:7: VALVE 1 has no hardware node; its commands go nowhere",
+                       "plant.cfg:8: MFC 1 has no hardware node; its commands go nowhere",
+                       "plant.cfg:9: NODE without a name; it counts as number 0",
+                       "plant.cfg:10: TELSO_CH X: \"PUMP\" is not a node type (VALVE, MFC or NODE); the name is given "
+                       "to no node",
+                       "plant.cfg:11: TIME_TO_OPEN needs VALVE, a valve number and minutes; this and the 1 later "
+                       "TIME_TO_OPEN entry are ignored"};
     // Counted once per node: 2^14 paths are found at once; 2^13 are within the limit.
     QTest::newRow("paths within the limit") << QString(diamondPlant(13)) << QStringList{};
     QTest::newRow("too many paths") << QString(diamondPlant(14))

@@ -153,6 +153,23 @@ void TestTrendReader::filesJoinInTimeOrder()
     double v = 0;
     QVERIFY(model.at(0).valueAt(m, &v));
     QCOMPARE(v, 5.0);
+
+    // Old live values are forgotten but the one in force; what came from files stays, so do later and open alarms.
+    const QStringList files = describe(model.series());
+    const qsizetype live = model.addLiveCurve(TrendSeries::Flow, "M2", 0);
+    for (const qint64 ms : {10000, 20000, 30000})
+        model.append(live, ms, double(ms / 1000));
+    for (const auto &[source, from, to] : {std::tuple{"a", 5000, 24000}, {"b", 16000, 26000}, {"c", 1000, 0}}) {
+        model.openAlarm(source, AlarmInterval::Minor, from);
+        if (to)
+            model.closeAlarm(source, to);
+    }
+    model.dropBefore(25000);
+    QCOMPARE(describe(model.series()), files + QStringList{"F M2: 25=20 30=30 ~30"});
+    QString kept;
+    for (const AlarmInterval &a : model.alarms())
+        kept += a.source;
+    QCOMPARE(kept, "bc");
 }
 
 void TestTrendReader::decimate_data()

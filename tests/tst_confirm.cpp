@@ -32,6 +32,13 @@ const Kind mfcKind{"Dev1.ch1>Kestrune _ChangedSettingValue %1",
                    {"M[M1,20,0]", "M[M1,5,0]", "M[M1,5,0]"},
                    "\"GetValue, GetSettingValue\""};
 
+aNode *makeNode(bool valve, NodeBus &bus)
+{
+    if (valve)
+        return new aValve("V3", 0, "N2", 1, "L1", "Dev1", "ch3", 0, 0, 1, 1, &bus.telso, "");
+    return new aMFC("3", 0, "N2", 1, "M1", "Dev1", "ch1", 0, 0, 1, 1, 0, 0, &bus.telso);
+}
+
 } // namespace
 
 class TestConfirm : public QObject
@@ -41,6 +48,8 @@ class TestConfirm : public QObject
 private slots:
     void rules_data();
     void rules();
+    void polled_data();
+    void polled();
 };
 
 void TestConfirm::rules_data()
@@ -85,9 +94,7 @@ void TestConfirm::rules()
     const Kind &k = valve ? valveKind : mfcKind;
     MessageCapture capture;
     NodeBus bus;
-    std::unique_ptr<aNode> node(
-        valve ? static_cast<aNode *>(new aValve("V3", 0, "N2", 1, "L1", "Dev1", "ch3", 0, 0, 1, 1, &bus.telso, ""))
-              : new aMFC("3", 0, "N2", 1, "M1", "Dev1", "ch1", 0, 0, 1, 1, 0, 0, &bus.telso));
+    std::unique_ptr<aNode> node(makeNode(valve, bus));
     node->setWatchTimes(400, 0);
     QVERIFY(bus.login());
     if (script.first() != "silent")
@@ -129,6 +136,42 @@ void TestConfirm::rules()
     QCOMPARE(asked(), readBack);
     QCOMPARE(node->statusText(), k.shown.at(shown));
     QCOMPARE(node->markText().isEmpty(), mark == DeviceWatch::NoMark);
+}
+
+void TestConfirm::polled_data()
+{
+    QTest::addColumn<bool>("valve");
+    QTest::newRow("valve") << true;
+    QTest::newRow("mfc") << false;
+}
+
+// A polled device is asked again and again, never while it owes an answer; silent, it is marked until it is heard
+// from; without confirmation there is no polling either.
+void TestConfirm::polled()
+{
+    QFETCH(bool, valve);
+    const Kind &k = valve ? valveKind : mfcKind;
+    NodeBus bus;
+    std::unique_ptr<aNode> node(makeNode(valve, bus));
+    node->setWatchTimes(300, 40);
+    QVERIFY(bus.login());
+    bus.server.send(k.reply.arg(k.agree)); // the synchronisation answered
+    qsizetype askedWhenMarked = -1;
+    connect(node.get(), &aNode::markChanged, this, [&] {
+        if (node->mark() == DeviceWatch::NoAnswer)
+            askedWhenMarked = bus.server.lines().count(k.readBack);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(askedWhenMarked >= 0, 5000);
+    QCOMPARE(askedWhenMarked, 1);
+    QVERIFY(node->markText().contains(k.asked));
+    QTRY_VERIFY_WITH_TIMEOUT(bus.server.lines().count(k.readBack) > 1, 5000); // and asked again
+    bus.server.send(valve ? k.reply.arg(k.agree) : "Dev1.ch1>Kestrune.3 @GetValue 7");
+    QTRY_COMPARE_WITH_TIMEOUT(node->mark(), DeviceWatch::NoMark, 5000);
+    const qsizetype asked = bus.server.lines().count(k.readBack); // the answer settled the question: polled on
+    QTRY_VERIFY_WITH_TIMEOUT(bus.server.lines().count(k.readBack) > asked, 5000);
+    node->setWatchTimes(0, 40);
+    bus.settle();
+    QVERIFY(!QTest::qWaitFor([&] { return !bus.server.lines().isEmpty(); }, 300));
 }
 
 QTEST_MAIN(TestConfirm)

@@ -110,6 +110,11 @@ void TestTrendReader::read_data()
         << QByteArray("#Time\tLine A\tN2 L1\n") + row(100, "2.5\t1")
         << QStringList{"F Line A: 100=2.5 ~100", "V N2 L1: 100=1 ~100"}
         << "rows 1 cut 0 misfit 0 nan 0 foreign 0 order 0";
+    const QByteArray tiny = "0." + QByteArray(77, '0') + '1'; // long fields, equal from row to row
+    QTest::newRow("a change between long equal fields")
+        << "#Time\tA\tB\tC\n" + row(100, tiny + "\t5\t" + tiny) + row(101, tiny + "\t6\t" + tiny)
+        << QStringList{"F A: 100=1e-78 ~101", "F B: 100=5 101=6 ~101", "F C: 100=1e-78 ~101"}
+        << "rows 2 cut 0 misfit 0 nan 0 foreign 0 order 0";
     QTest::newRow("same labels twice, no columns at all")
         << QByteArray("#Time\n") + row(99, "").replace("\t\t", "\t") + "#Time\tM\tM\n" + row(100, "1\t2")
         << QStringList{"F M: 100=1 ~100", "F M#1: 100=2 ~100"} << "rows 2 cut 0 misfit 0 nan 0 foreign 0 order 0";

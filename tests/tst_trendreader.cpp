@@ -1,3 +1,4 @@
+#include "support/tempworkdir.h"
 #include "window/recordreader.h"
 #include "window/trendcsv.h"
 #include "window/trenddecimator.h"
@@ -126,12 +127,8 @@ void TestTrendReader::read()
     QFETCH(QStringList, curves);
     QFETCH(QString, skipped);
 
-    QTemporaryDir dir;
-    const QString path = dir.filePath("Rec-20261206.log");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text);
-    file.close();
+    TempWorkDir dir;
+    const QString path = dir.write("Rec-20261206.log", text);
     // In one block, in blocks that cut every line, and from memory.
     for (const qsizetype block : {qsizetype(1 << 20), qsizetype(7)}) {
         const RecordData data = RecordReader(nullptr, block).read(path);

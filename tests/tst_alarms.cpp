@@ -212,9 +212,12 @@ void TestAlarms::historyLines()
     p.body->historyWindow()->filterField()->setText("client.");
     const QAbstractItemModel *shown = p.body->historyWindow()->table()->model();
     QCOMPARE(shown->rowCount(), 3);
-    QCOMPARE(shown->index(0, 2).data().toString(), QString("Client.2"));
-    // A new day starts a new list.
+    QCOMPARE(shown->index(0, 1).data().toString() + ' ' + shown->index(0, 2).data().toString(), "Refused Client.2");
     p.body->historyWindow()->filterField()->clear();
+    p.body->findChild<QPushButton *>("StopAll")->click(); // shown as it comes
+    QCOMPARE(shown->rowCount(), 14);
+    QCOMPARE(shown->index(0, 1).data().toString() + ' ' + shown->index(0, 3).data().toString(), "Operator Stop All");
+    // A new day starts a new list.
     Body::clock = [now] { return now.addDays(1); };
     p.body->findChild<QPushButton *>("StopAll")->click();
     QCOMPARE(shown->rowCount(), 1);

@@ -71,6 +71,16 @@ void TestPlantCheck::problems_data()
                        "to no node",
                        "plant.cfg:11: TIME_TO_OPEN needs VALVE, a valve number and minutes; this and the 1 later "
                        "TIME_TO_OPEN entry are ignored"};
+    QTest::newRow("groups, conditions, a nameless bus name")
+        << v12 + "EXCLUSIVE 1 2 7\nCOND_TO_OPEN 1 M3 ON\nCOND_TO_OPEN 2 1 maybe 2\nCOND_TO_CLOSE 1\nTELSO_CH \"\" VALVE 1\n"
+        << QStringList{"plant.cfg:3: EXCLUSIVE: no VALVE 7; it is left out of the group",
+                       "plant.cfg:4: COND_TO_OPEN: MFC 3 cannot be named: conditions are attached before the MFCs are "
+                       "built; the condition ends before it",
+                       "plant.cfg:5: COND_TO_OPEN: state \"maybe\" is neither ON nor OFF; it is taken as OFF",
+                       "plant.cfg:5: COND_TO_OPEN: \"2\" has no state and is ignored",
+                       "plant.cfg:6: COND_TO_CLOSE needs a valve and at least one reference with its state; this "
+                       "entry is ignored",
+                       "plant.cfg:7: TELSO_CH without a name gives VALVE 1 none"};
     // Counted once per node: 2^14 paths are found at once; 2^13 are within the limit.
     QTest::newRow("paths within the limit") << QString(diamondPlant(13)) << QStringList{};
     QTest::newRow("too many paths") << QString(diamondPlant(14))

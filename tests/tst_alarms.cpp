@@ -221,6 +221,10 @@ void TestAlarms::historyLines()
     Body::clock = [now] { return now.addDays(1); };
     p.body->findChild<QPushButton *>("StopAll")->click();
     QCOMPARE(shown->rowCount(), 1);
+    p.body->findChild<QAction *>("actionRemoteControl")->setChecked(true);
+    const QByteArray log = p.dir.read("log.log");
+    QVERIFY(log.contains(" : Remote control switched off by the operator: local control\n") &&
+            log.contains(" : Remote control switched on by the operator\n"));
 }
 
 void TestAlarms::unwritableFiles_data()

@@ -174,16 +174,20 @@ void TestAlarms::historyLines()
     p.server.send("Client.3>Kestrune.Line1 SetPurge 1");
     QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 3, 10000);
     p.valve()->findChild<QPushButton *>("B")->click();
+    for (const char *purge : {"2", "2.0"}) { // the second changes nothing
+        p.mfc()->findChild<QLineEdit *>("Purge")->setText(purge);
+        emit p.mfc()->findChild<QLineEdit *>("Purge")->editingFinished();
+    }
     p.valve()->actionTimeToClose();
     p.body->findChild<QAction *>("actionRemoteControl")->setChecked(false);
-    p.server.send("Client.2>Kestrune.Line1 SetPurge 2");
-    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 6, 10000);
+    p.server.send("Client.2>Kestrune.Line1 SetPurge 2\t3"); // a field of the file never holds a tab
+    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 7, 10000);
     p.body->alarms()->raise("k", "Src", AlarmInterval::Major, "Text");
     p.body->alarms()->acknowledge(0);
     p.body->alarms()->clear("k");
     p.body->findChild<QPushButton *>("StopAll")->click();
     p.server.disconnectClient();
-    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 13, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 14, 10000);
 
     const QString t = "2026-12-06 10:00:00.123\t";
     const QStringList expected = {
@@ -191,8 +195,9 @@ void TestAlarms::historyLines()
         t + "REQUEST\tClient.1\tSetNewGas N2 50 via MFC1 (MBox.c1): Ok: 50",
         t + "REQUEST\tClient.3\tSetPurge 1 via MFC1 (MBox.c1): Ok:",
         t + "OPERATOR\tN2 Main (VBox ch1)\tClose button",
+        t + "OPERATOR\tMFC1 (MBox.c1)\tPurge magnification 2",
         t + "TIMED\tN2 Main (VBox ch1)\tTimed closing carried out",
-        t + "REFUSED\tClient.2\tSetPurge 2: remote control is off",
+        t + "REFUSED\tClient.2\tSetPurge 2 3: remote control is off",
         t + "ALARM\tSrc\tText",
         t + "ACK\tSrc\tText, by " + p.body->alarms()->userName(),
         t + "CLEARED\tSrc\tText",
@@ -215,7 +220,7 @@ void TestAlarms::historyLines()
     QCOMPARE(shown->index(0, 1).data().toString() + ' ' + shown->index(0, 2).data().toString(), "Refused Client.2");
     p.body->historyWindow()->filterField()->clear();
     p.body->findChild<QPushButton *>("StopAll")->click(); // shown as it comes
-    QCOMPARE(shown->rowCount(), 14);
+    QCOMPARE(shown->rowCount(), 15);
     QCOMPARE(shown->index(0, 1).data().toString() + ' ' + shown->index(0, 3).data().toString(), "Operator Stop All");
     // A new day starts a new list.
     Body::clock = [now] { return now.addDays(1); };

@@ -8,6 +8,7 @@
 #include "window/trendmodel.h"
 #include "window/trendwindow.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QValueAxis>
@@ -117,6 +118,8 @@ void TestTrendWindow::alarmShadingAndReadout()
         window.setCursorTime(ms);
         QCOMPARE((QStringList{window.readout(0), window.readout(1)}), expected);
     }
+    QCOMPARE(window.findChild<QLabel *>("CursorLabel")->text(),
+             QDateTime::fromMSecsSinceEpoch(1200000).toString("'Cursor: 'yyyy-MM-dd hh:mm:ss.zzz"));
     // The cursor is drawn where it reads; out of the range, not at all.
     const auto darkNear1050 = [&](qint64 cursor) {
         window.setCursorTime(cursor);

@@ -103,7 +103,8 @@ void TestWindow::keyboard()
 {
     TempWorkDir dir;
     // MFC panel on top, the MFC of column 0 defined last; the valve below.
-    loadConfig(dir, "VALVE 1 0 N2 1 V1 Dev ch1\nTIME_TO_CLOSE VALVE 1 2\nMFC 1 1 N2 1 M1 MF c1\nMFC 2 0 N2 1 M2 MF c2\n");
+    loadConfig(dir,
+               "VALVE 1 0 N2 1 V1 Dev ch1\nTIME_TO_CLOSE VALVE 1 2\nMFC 1 1 N2 1 M1 MF c1\nMFC 2 0 N2 1 M2 MF c2\n");
     Body body;
     QVERIFY(QTest::qWaitForWindowActive(&body));
     auto where = [](QWidget *w) {
@@ -119,9 +120,9 @@ void TestWindow::keyboard()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     // Reading order, read-only and hidden fields skipped, round to the start.
-    QCOMPARE(order.join(", "), QString("M2.NewSetPoint, M2.Purge, M2.InfoB, M2.UpdateSetPoint, M1.NewSetPoint, "
-                                       "M1.Purge, M1.InfoB, M1.UpdateSetPoint, N2 V1.B, N2 V1.DispTimeToClose, StopAll, "
-                                       "M2.NewSetPoint"));
+    QCOMPARE(order.join(", "),
+             QString("M2.NewSetPoint, M2.Purge, M2.InfoB, M2.UpdateSetPoint, M1.NewSetPoint, M1.Purge, M1.InfoB, "
+                     "M1.UpdateSetPoint, N2 V1.B, N2 V1.DispTimeToClose, StopAll, M2.NewSetPoint"));
 
     QLineEdit *setPoint = body.findNode(1, aNode::MFC)->findChild<QLineEdit *>("NewSetPoint");
     setPoint->setText("5O");

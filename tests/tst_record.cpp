@@ -39,7 +39,8 @@ void TestRecord::rows()
     Body body;
     static_cast<aValve *>(body.findNode(1, aNode::Valve))->showStat(true);
     const QString stamp = "\\t# \\d\\d/\\d\\d/\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d\\.\\d+$";
-    const QStringList rows{"^#Time\\tOld$", "^1\\t5\\t# x$", "^\\d+\\t0\\t0\\t0\\t1" + stamp, "^\\d+\\t0\\t0\\t1\\t1" + stamp};
+    const QStringList rows{"^#Time\\tOld$", "^1\\t5\\t# x$", "^\\d+\\t0\\t0\\t0\\t1" + stamp,
+                           "^\\d+\\t0\\t0\\t1\\t1" + stamp};
     const QStringList got = lines(dir, name);
     QCOMPARE(got.size(), rows.size());
     for (int i = 0; i < rows.size(); ++i)

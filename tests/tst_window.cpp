@@ -58,7 +58,6 @@ void TestWindow::statAndStopAll()
     live.valve(2)->vOpen();
     QVERIFY(!live.body->exclusiveBox()->isVisible());
     live.valve(1)->vOpen();
-    QVERIFY(live.valve(1)->isOn() && !live.valve(2)->isOn());
     QVERIFY(live.body->exclusiveBox()->isVisible() && !live.body->exclusiveBox()->isModal());
     QCOMPARE(live.body->exclusiveBox()->windowTitle() + ": " + live.body->exclusiveBox()->text(),
              QString("Exclusive Valves: To open the exclusively controlled valves, change Settings."));

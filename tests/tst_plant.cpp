@@ -9,6 +9,7 @@
 
 #include <QGridLayout>
 #include <QLineEdit>
+#include <QScreen>
 #include <QtTest>
 
 namespace {
@@ -187,6 +188,10 @@ void TestPlant::panelRows_data()
     QTest::newRow("not a number") << QByteArray("VALVE_PANEL abc\n") << QList<int>{0, 1, 0};
     QTest::newRow("same row") << QByteArray("MFC_PANEL 2\n") << QList<int>{2, 1, 2};
     QTest::newRow("far off row") << QByteArray("DISP_PANEL 100000000\n") << QList<int>{0, 0, 2};
+    QByteArray many;
+    for (int i = 2; i <= 41; ++i)
+        many += QString("MFC %1 %1 N2 1 M%1 MF c%1\n").arg(i).toLatin1();
+    QTest::newRow("40 MFCs more") << many << QList<int>{0, 1, 2};
 }
 
 void TestPlant::panelRows()
@@ -200,6 +205,7 @@ void TestPlant::panelRows()
     QCOMPARE((QList<int>{panelRow(body, body.findNode(1, aNode::MFC)), panelRow(body, body.diagram()),
                          panelRow(body, valve(body, 1))}),
              rows);
+    QVERIFY(body.width() <= body.screen()->availableSize().width()); // however many panels
 }
 
 QTEST_MAIN(TestPlant)

@@ -9,7 +9,6 @@
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QtTest>
 
 namespace {
@@ -27,7 +26,6 @@ private slots:
     void statAndStopAll();
     void localControlSwitch();
     void keyboard();
-    void largePlantOpensWithinTheScreen();
 };
 
 void TestWindow::statAndStopAll()
@@ -140,17 +138,6 @@ void TestWindow::keyboard()
     QCOMPARE(valve->width(), valve->sizeHint().width()); // its time field would take the rest
     body.resize(body.minimumSizeHint());
     QTRY_VERIFY(body.diagram()->height() >= 80);
-}
-
-void TestWindow::largePlantOpensWithinTheScreen()
-{
-    TempWorkDir dir;
-    QByteArray text;
-    for (int i = 1; i <= 40; ++i)
-        text += QString("MFC %1 %1 N2 1 M%1 MF c%1\n").arg(i).toLatin1();
-    loadConfig(dir, text);
-    Body body;
-    QVERIFY(body.width() <= body.screen()->availableSize().width());
 }
 
 QTEST_MAIN(TestWindow)

@@ -38,8 +38,9 @@ const QString device = QStringLiteral("Dev1.ch1>Kestrune ");
 struct SetPoint
 {
     double sourceCf, minFlowB; // the minimum flow is 100 * minFlowB
-    QString purge, typed, announced, value;
+    QString purge, typed, announced, value; // value empty: refused, nothing sent
     QString fieldAfter = QString(); // empty: as typed
+    bool enter = false;             // Enter in the field instead of the Set button
 };
 
 // A line from the device, what the field of a flow or of a set value shows,
@@ -50,6 +51,7 @@ struct Report
     QString line;
     QString shown;
     QStringList lines = QStringList();
+    QString states = QString(); // on and off as the MFC shows them
 };
 
 } // namespace
@@ -61,16 +63,11 @@ class TestMfc : public QObject
 private slots:
     void setPoint_data();
     void setPoint();
-    void operatorEntry_data();
-    void operatorEntry();
     void deviceReports_data();
     void deviceReports();
-    void onOffFollowsSetValue();
     void flowCheck_data();
     void flowCheck();
     void newGasResendsSetPoint();
-    void infoBox();
-    void deviceSender_data();
     void deviceSender();
 };
 
@@ -92,6 +89,13 @@ void TestMfc::setPoint_data()
     QTest::newRow("huge set point clamped") << SetPoint{0, 0, "1", "1e300", "2147483647", "2147483647"};
     QTest::newRow("huge set point and purge") << SetPoint{0, 0, "1e300", "1e300", "2147483647", "4611686014132420600"};
     QTest::newRow("infinite purge counts as 0") << SetPoint{0, 0, "inf", "10", "10", "0"};
+    QTest::newRow("Enter applies like Set") << SetPoint{0, 0, "1", "12", "12", "12", {}, true};
+    QTest::newRow("blanks around a number") << SetPoint{0, 0, "1", " 7.5 ", "8", "8"};
+    QTest::newRow("letter O for a zero") << SetPoint{0, 0, "1", "5O", "", "", {}, true};
+    QTest::newRow("not a number") << SetPoint{0, 0, "1", "abc", "", ""};
+    QTest::newRow("empty") << SetPoint{0, 0, "1", "", "", "", {}, true};
+    QTest::newRow("infinite") << SetPoint{0, 0, "1", "inf", "", ""};
+    QTest::newRow("decimal comma") << SetPoint{0, 0, "1", "2,5", "", ""};
 }
 
 void TestMfc::setPoint()
@@ -100,50 +104,21 @@ void TestMfc::setPoint()
 
     Rig rig(c.sourceCf, 100, c.minFlowB);
     QVERIFY(rig.bus.login());
+    QSignalSpy refused(&rig.mfc, &aMFC::setPointRefused);
     rig.field("Purge")->setText(c.purge);
     emit rig.field("Purge")->editingFinished();
     QCOMPARE(rig.bus.settle(), QStringList()); // heard with the next set point only
-    rig.field("NewSetPoint")->setText(c.typed);
-    QTest::mouseClick(rig.mfc.findChild<QPushButton *>("UpdateSetPoint"), Qt::LeftButton);
-    QCOMPARE(rig.field("NewSetPoint")->text(), c.fieldAfter.isEmpty() ? c.typed : c.fieldAfter);
-    QCOMPARE(rig.bus.settle(), Rig::setPoint(c.announced, c.value));
-}
-
-void TestMfc::operatorEntry_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("enter");
-    QTest::addColumn<QString>("sent"); // empty: refused, nothing sent
-
-    QTest::newRow("Enter applies like Set") << "12" << true << "12";
-    QTest::newRow("blanks around a number") << " 7.5 " << false << "8";
-    QTest::newRow("letter O for a zero") << "5O" << true << "";
-    QTest::newRow("not a number") << "abc" << false << "";
-    QTest::newRow("empty") << "" << true << "";
-    QTest::newRow("infinite") << "inf" << false << "";
-    QTest::newRow("decimal comma") << "2,5" << false << "";
-}
-
-void TestMfc::operatorEntry()
-{
-    QFETCH(QString, typed);
-    QFETCH(bool, enter);
-    QFETCH(QString, sent);
-
-    Rig rig;
-    QVERIFY(rig.bus.login());
-    QSignalSpy refused(&rig.mfc, &aMFC::setPointRefused);
     QLineEdit *field = rig.field("NewSetPoint");
-    field->setText(typed);
-    if (enter)
+    field->setText(c.typed);
+    if (c.enter)
         QTest::keyClick(field, Qt::Key_Return);
     else
         QTest::mouseClick(rig.mfc.findChild<QPushButton *>("UpdateSetPoint"), Qt::LeftButton);
-    QCOMPARE(field->text(), typed);
-    QCOMPARE(rig.bus.settle(), sent.isEmpty() ? QStringList() : Rig::setPoint(sent, sent));
-    QCOMPARE(refused.size(), sent.isEmpty() ? 1 : 0);
-    if (sent.isEmpty()) {
-        QCOMPARE(refused.first().first().toString(), "MFC1: \"" + typed + "\" is not a number; nothing was sent");
+    QCOMPARE(field->text(), c.fieldAfter.isEmpty() ? c.typed : c.fieldAfter);
+    QCOMPARE(rig.bus.settle(), c.value.isEmpty() ? QStringList() : Rig::setPoint(c.announced, c.value));
+    QCOMPARE(refused.size(), c.value.isEmpty() ? 1 : 0);
+    if (c.value.isEmpty()) {
+        QCOMPARE(refused.first().first().toString(), "MFC1: \"" + c.typed + "\" is not a number; nothing was sent");
         QVERIFY(field->styleSheet().contains("255, 200, 200")); // marked until edited
         QTest::keyClick(field, Qt::Key_0);
         QCOMPARE(field->styleSheet(), QString("background-color: rgb(255, 255, 255);"));
@@ -161,10 +136,13 @@ void TestMfc::deviceReports_data()
     QTest::newRow("flow at cf 2") << Report{2, flow + "0.3", "  0.6", {announced + "0.6"}};
     QTest::newRow("flow not finite") << Report{2, flow + "inf", "  0.0", {announced + "0"}};
     QTest::newRow("flow asked for: not announced") << Report{0, asked + "GetValue 0.5", "  0.5"};
-    QTest::newRow("set value at cf 2") << Report{2, setValue + "50", "100.0"};
+    QTest::newRow("set value at cf 2") << Report{2, setValue + "50", "100.0", {}, "on"};
     QTest::newRow("other channel") << Report{0, "Dev1.ch2>Kestrune.3 @GetValue 53", ""};
     QTest::newRow("no value") << Report{0, device + "_ChangedValue", ""};
     QTest::newRow("minimum flow asked for: no answer") << Report{0, "Client.p>Kestrune.Line1 GetMinFlow", ""};
+    // On and off follow the set value; the same state again is no change.
+    QTest::newRow("on and off") << Report{0, asked + "GetSettingValue 100\n" + setValue + "50\n" + setValue + "0",
+                                          "  0.0", {}, "on off"};
 }
 
 void TestMfc::deviceReports()
@@ -173,20 +151,11 @@ void TestMfc::deviceReports()
 
     Rig rig(c.sourceCf);
     QVERIFY(rig.bus.login());
-    QCOMPARE(rig.bus.settle({c.line}), c.lines);
+    QStringList states;
+    connect(&rig.mfc, &aNode::newStat, this, [&] { states << (rig.mfc.isOn() ? "on" : "off"); });
+    QCOMPARE(rig.bus.settle({c.line}), c.lines); // a line feed in it makes several lines
     QCOMPARE(rig.field(c.line.contains(QLatin1String("SettingValue")) ? "NowSetPoint" : "Floating")->text(), c.shown);
-}
-
-void TestMfc::onOffFollowsSetValue()
-{
-    Rig rig;
-    QVERIFY(rig.bus.login());
-    QStringList seen;
-    connect(&rig.mfc, &aNode::newStat, this, [&] { seen << (rig.mfc.isOn() ? "on" : "off"); });
-    const QString report = device + "_ChangedSettingValue ";
-    // The same state again is no change; reports send nothing to the device.
-    QCOMPARE(rig.bus.settle({"Dev1.ch1>Kestrune.3 @GetSettingValue 100", report + "50", report + "0"}), QStringList());
-    QCOMPARE(seen, QStringList({"on", "off"}));
+    QCOMPARE(states.join(' '), c.states);
 }
 
 void TestMfc::flowCheck_data()
@@ -246,53 +215,33 @@ void TestMfc::newGasResendsSetPoint()
     rig.source.cf = 4.0;
     emit rig.source.newStat();
     QCOMPARE(rig.bus.settle(), Rig::setPoint("20", "5"));
-}
 
-void TestMfc::infoBox()
-{
-    Rig rig(2.0);
-    QVERIFY(rig.bus.login());
+    // The information box shows the factors now in use, and lets the operator go on working.
     rig.bus.settle({device + "_ChangedValue 50"});
-    rig.mfc.setSetPointText(QStringLiteral("100"));
     QTest::mouseClick(rig.mfc.findChild<QPushButton *>("InfoB"), Qt::LeftButton);
     QMessageBox *box = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *b = qobject_cast<QMessageBox *>(w); b && b->isVisible())
             box = b;
-    QVERIFY(box && !box->isModal()); // the operator goes on working
-    QCOMPARE(box->text(), QStringLiteral("Setting SV = 50, MFC_SV = 0, MFC_PV = 50\n"
-                                         "MFC to Disp Factor = 2, Disp to MFC Factor = 0.5\n"
-                                         "My Cf = 1, Cf of Gases = 2(N2)"));
-}
-
-void TestMfc::deviceSender_data()
-{
-    QTest::addColumn<QString>("hwNode");
-    QTest::addColumn<QString>("channel");
-    QTest::addColumn<QString>("sender");
-
-    QTest::newRow("node and channel") << "Dev1" << "ch1" << "Dev1.ch1";
-    QTest::newRow("node alone") << "Dev1" << "ch1" << "Dev1";
-    QTest::newRow("longer node") << "Dev1" << "ch1" << "Dev11.ch1";
-    QTest::newRow("letter case") << "Dev1" << "ch1" << "dev1.ch1";
-    QTest::newRow("node and channel alike") << "A" << "A" << "A.A";
-    QTest::newRow("dot inside the node") << "Box.a" << "c" << "Box.a.c";
-    QTest::newRow("dot inside, split elsewhere") << "Box" << "a.c" << "Box.a.c";
-    QTest::newRow("no channel") << "Dev1" << "" << "Dev1";
-    QTest::newRow("no channel, sub-name sent") << "Dev1" << "" << "Dev1.";
-    QTest::newRow("empty sender") << "Dev1" << "ch1" << "";
+    QVERIFY(box && !box->isModal());
+    QCOMPARE(box->text(), QStringLiteral("Setting SV = 5, MFC_SV = 0, MFC_PV = 50\n"
+                                         "MFC to Disp Factor = 4, Disp to MFC Factor = 0.25\n"
+                                         "My Cf = 1, Cf of Gases = 4(N2)"));
 }
 
 // Each MFC compares every device message's sender with its address; the
 // comparison must match exactly the address it sends its commands to.
 void TestMfc::deviceSender()
 {
-    QFETCH(QString, hwNode);
-    QFETCH(QString, channel);
-    QFETCH(QString, sender);
-    aMFC mfc(QStringLiteral("1"), 0, QStringLiteral("N2"), 1.0, QStringLiteral("M"), hwNode, channel, 0, 0, 1, 1, 0, 0,
-             nullptr);
-    QCOMPARE(mfc.isDevice(sender), sender == mfc.deviceAddress());
+    // "node|channel|sender": node and channel, node alone, a longer node, letter case, node and channel alike,
+    // a dot inside the node, split elsewhere, no channel, no channel with a sub-name sent, an empty sender
+    for (const QString &row : QStringLiteral("Dev1|ch1|Dev1.ch1 Dev1|ch1|Dev1 Dev1|ch1|Dev11.ch1 Dev1|ch1|dev1.ch1 "
+                                             "A|A|A.A Box.a|c|Box.a.c Box|a.c|Box.a.c Dev1||Dev1 Dev1||Dev1. Dev1|ch1|")
+                                  .split(' ')) {
+        const QStringList f = row.split('|');
+        aMFC mfc("1", 0, "N2", 1.0, "M", f[0], f[1], 0, 0, 1, 1, 0, 0, nullptr);
+        QVERIFY2(mfc.isDevice(f[2]) == (f[2] == mfc.deviceAddress()), qPrintable(row));
+    }
 }
 
 QTEST_MAIN(TestMfc)

@@ -37,8 +37,7 @@ private slots:
     void isFlowing();
     void timeSetting_data();
     void timeSetting();
-    void countdownRunsOnlyWhenDue();
-    void longestTime();
+    void countdowns();
 };
 
 void TestNodes::isFlowing_data()
@@ -102,7 +101,8 @@ void TestNodes::timeSetting()
     }
 }
 
-void TestNodes::countdownRunsOnlyWhenDue()
+// A countdown runs only when due.
+void TestNodes::countdowns()
 {
     Tree t;
     aNode &n = *t.at("S1"); // a source, so flowing
@@ -116,17 +116,13 @@ void TestNodes::countdownRunsOnlyWhenDue()
     QCOMPARE(closeTicks.size(), 2);
     QVERIFY2(closeTicks.at(1).at(0).toInt() <= 500, qPrintable(closeTicks.at(1).at(0).toString()));
     QVERIFY(!n.closeTimer->ticking());
-}
 
-// The longest time a timer takes is used as it is; only a longer one is capped, and said so.
-void TestNodes::longestTime()
-{
-    Tree t;
+    // The longest time a timer takes is used as it is; only a longer one is capped, and said so.
     MessageCapture capture;
-    t.at("S1")->setTimeToOpen(35791.3941167); // INT_MAX ms and a fraction
-    t.at("S1")->setTimeToOpen(35791.3942);
+    n.setTimeToOpen(35791.3941167); // INT_MAX ms and a fraction
+    n.setTimeToOpen(35791.3942);
     QCOMPARE(capture.messages().filter("too long: capped to 2147483647 ms").size(), 1);
-    QCOMPARE(t.at("S1")->openTimer->interval(), INT_MAX);
+    QCOMPARE(n.openTimer->interval(), INT_MAX);
 }
 
 QTEST_MAIN(TestNodes)

@@ -9,6 +9,7 @@
 
 #include <QGridLayout>
 #include <QLineEdit>
+#include <QScreen>
 #include <QtTest>
 
 namespace {
@@ -68,31 +69,12 @@ class TestPlant : public QObject
     Q_OBJECT
 
 private slots:
-    void valveItems();
     void nodesAndLinks();
     void rules_data();
     void rules();
     void panelRows_data();
     void panelRows();
 };
-
-void TestPlant::valveItems()
-{
-    TempWorkDir dir;
-    loadConfig(dir, "VALVE 7\nVALVE 3 2 \"N2,Ar\" 1.5 \"Line A\" Dev1 ch3 10 20 5 6 n_on extra\n"
-                    "VALVE 4 x Ar abc L Dev1 ch4 1.5 y 3 4 NON\n");
-    Body body;
-    QStringList items; // name|column|gas|gases|label|cf|x,y,w,h|device|channel|normally on|on
-    for (const aNode *node : body.nodeList()) {
-        const auto *v = static_cast<const aValve *>(node); // only valves in this plant
-        items << QStringList({v->nodeName, QString::number(v->panelColumn), v->gas, v->gasList.join('+'), v->label,
-                              QString::number(v->cf), QString("%1,%2,%3,%4").arg(v->x).arg(v->y).arg(v->w).arg(v->h),
-                              v->hwNode, v->channel, QString::number(v->normallyOn), QString::number(v->isOn())})
-                     .join('|');
-    }
-    QCOMPARE(items, (QStringList{"7|0||| |0|0,0,0,0|||0|0", "3|2|N2,Ar|N2+Ar|N2,Ar Line A|1.5|10,20,5,6|Dev1|ch3|1|1",
-                                 "4|0|Ar|Ar|Ar L|0|0,0,3,4|Dev1|ch4|0|0"}));
-}
 
 void TestPlant::nodesAndLinks()
 {
@@ -103,15 +85,26 @@ void TestPlant::nodesAndLinks()
                     "CONNECT NODE 2 NODE 2\nTELSO_CH X VALVE 5\nTELSO_CH Y NODE 3\n"
                     "CONNECT Valve 1 NODE 4\nCONNECT VALVE 2 NODE 4\nCONNECT VALVE 1 NODE 4\n"
                     "TELSO_CH L1 VALVE 1\nTELSO_CH L2 VALVE 1\nTELSO_CH \"\" VALVE 1\nEXCLUSIVE 1 2 99\nEXCLUSIVE 2 1 1\n"
-                    "REMOTE_CLIENTS Op a.b\n");
+                    "REMOTE_CLIENTS Op a.b\nVALVE 7\nVALVE 3 2 \"N2,Ar\" 1.5 \"Line A\" Dev1 ch3 10 20 5 6 n_on extra\n"
+                    "VALVE 4 x Ar abc L Dev1 ch4 1.5 y 3 4 NON\n");
     MessageCapture capture;
     Body body;
-    const QStringList messages = capture.messages();
-    QVERIFY(messages.contains("CONNECT skipped, no such node: NODE 1 NODE 9"));
-    QVERIFY(messages.contains("CONNECT skipped, it would close a loop between Node 3 and Node 1"));
-    QVERIFY(messages.contains("CONNECT skipped, it would close a loop between Node 2 and Node 2"));
-    QVERIFY(messages.contains("TELSO_CH skipped, no such node: X VALVE 5"));
-    QVERIFY(messages.contains("REMOTE_CLIENTS: \"a.b\" is not a client name; skipped"));
+    QStringList items; // name|column|gas|gases|label|cf|x,y,w,h|device|channel|normally on|on
+    for (const int n : {7, 3, 4}) {
+        const aValve *v = valve(body, n);
+        items << QStringList({v->nodeName, QString::number(v->panelColumn), v->gas, v->gasList.join('+'), v->label,
+                              QString::number(v->cf), QString("%1,%2,%3,%4").arg(v->x).arg(v->y).arg(v->w).arg(v->h),
+                              v->hwNode, v->channel, QString::number(v->normallyOn), QString::number(v->isOn())})
+                     .join('|');
+    }
+    QCOMPARE(items, (QStringList{"7|0||| |0|0,0,0,0|||0|0", "3|2|N2,Ar|N2+Ar|N2,Ar Line A|1.5|10,20,5,6|Dev1|ch3|1|1",
+                                 "4|0|Ar|Ar|Ar L|0|0,0,3,4|Dev1|ch4|0|0"}));
+    QCOMPARE(capture.messages().filter("skipped"),
+             (QStringList{"CONNECT skipped, no such node: NODE 1 NODE 9",
+                          "CONNECT skipped, it would close a loop between Node 3 and Node 1",
+                          "CONNECT skipped, it would close a loop between Node 2 and Node 2",
+                          "CONNECT skipped, no such node: Valve 1 NODE 4", "TELSO_CH skipped, no such node: X VALVE 5",
+                          "REMOTE_CLIENTS: \"a.b\" is not a client name; skipped"}));
     aNode *a = body.findNode(1, 0), *b = body.findNode(2, 0), *c = body.findNode(3, 0), *j = body.findNode(4, 0);
     QCOMPARE(b->children, QList<aNode *>{a});
     QCOMPARE(c->children, QList<aNode *>{b});
@@ -195,6 +188,10 @@ void TestPlant::panelRows_data()
     QTest::newRow("not a number") << QByteArray("VALVE_PANEL abc\n") << QList<int>{0, 1, 0};
     QTest::newRow("same row") << QByteArray("MFC_PANEL 2\n") << QList<int>{2, 1, 2};
     QTest::newRow("far off row") << QByteArray("DISP_PANEL 100000000\n") << QList<int>{0, 0, 2};
+    QByteArray many;
+    for (int i = 2; i <= 41; ++i)
+        many += QString("MFC %1 %1 N2 1 M%1 MF c%1\n").arg(i).toLatin1();
+    QTest::newRow("40 MFCs more") << many << QList<int>{0, 1, 2};
 }
 
 void TestPlant::panelRows()
@@ -208,6 +205,7 @@ void TestPlant::panelRows()
     QCOMPARE((QList<int>{panelRow(body, body.findNode(1, aNode::MFC)), panelRow(body, body.diagram()),
                          panelRow(body, valve(body, 1))}),
              rows);
+    QVERIFY(body.width() <= body.screen()->availableSize().width()); // however many panels
 }
 
 QTEST_MAIN(TestPlant)

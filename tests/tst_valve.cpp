@@ -54,8 +54,7 @@ void TestValve::busTraffic_data()
     // Only the hardware node itself answers for the channel, whoever is addressed.
     QTest::newRow("on") << QString() << false << "Dev1>Kestrune.V3 @IsOn ch3 1" << true;
     QTest::newRow("normally on, on") << "N_ON" << true << "Dev1>Kestrune @IsOn ch3 1" << false;
-    QTest::newRow("normally on, off") << "N_ON" << true << "Dev1>X @IsOn ch3 0" << true;
-    QTest::newRow("flag in any case") << "n_On" << true << "Dev1>X @IsOn ch3 0" << true;
+    QTest::newRow("normally on, off; flag in any case") << "n_On" << true << "Dev1>X @IsOn ch3 0" << true;
     QTest::newRow("2 is not on") << QString() << false << "Dev1>Kestrune.V3 @IsOn ch3 2" << false;
     QTest::newRow("other sender") << QString() << false << "Dev2>Kestrune.V3 @IsOn ch3 1" << false;
     QTest::newRow("sender with sub-name") << QString() << false << "Dev1.ch3>Kestrune.V3 @IsOn ch3 1" << false;
@@ -106,8 +105,6 @@ void TestValve::typedTime_data()
     QTest::newRow("abc") << "abc" << 0;
     QTest::newRow("-1:30") << "-1:30" << 0;
     QTest::newRow("1,5 is not a number") << "1,5" << 0;
-    QTest::newRow("inf") << "inf" << 0;
-    QTest::newRow("too long is capped") << "99999" << std::numeric_limits<int>::max();
 }
 
 void TestValve::typedTime()
@@ -167,12 +164,10 @@ void TestValve::statAnswer_data()
 
     QTest::newRow("leaf valve, parameters ignored")
         << "C>Kestrune.Line1 Stat x" << QStringList{"Kestrune.Line1>C @Stat V[N2 Line1,Close]"};
-    QTest::newRow("reached through two parents")
-        << "C>Kestrune.Top Stat" << QStringList{"Kestrune.Top>C @Stat V[N2 Line1,Close]  V[N2 Line1,Close]  "};
     QTest::newRow("same name on two nodes")
         << "C>Kestrune.Twin Stat" << QStringList{"Kestrune.Twin>C @Stat V[N2 Line1,Close]", "Kestrune.Twin>C @Stat "};
     QTest::newRow("no sub-name: not for a node") << "C>Kestrune Stat" << QStringList{};
-    QTest::newRow("case matters") << "C>Kestrune.top Stat" << QStringList{};
+    QTest::newRow("case matters") << "C>Kestrune.line1 Stat" << QStringList{};
 }
 
 void TestValve::statAnswer()
@@ -182,19 +177,10 @@ void TestValve::statAnswer()
 
     NodeBus bus;
     auto valve = makeValve(&bus.telso);
-    const auto plain = [&bus] {
-        return std::make_unique<aNode>(QStringLiteral("1"), 1, aNode::PlainNode, QString(), 1.0, QString(), QString(),
-                                       QString(), 0, 0, 1, 1, &bus.telso);
-    };
-    // Top over A and B, which are both fed by the valve; a lone junction.
-    auto top = plain(), a = plain(), b = plain(), lone = plain();
-    link(a.get(), valve.get());
-    link(b.get(), valve.get());
-    link(top.get(), a.get());
-    link(top.get(), b.get());
+    aNode lone(QStringLiteral("1"), 1, aNode::PlainNode, QString(), 1.0, QString(), QString(), QString(), 0, 0, 1, 1,
+               &bus.telso); // a junction without children
     valve->busNames << QStringLiteral("Line1") << QStringLiteral("Twin");
-    top->busNames << QStringLiteral("Top");
-    lone->busNames << QStringLiteral("Twin");
+    lone.busNames << QStringLiteral("Twin");
     QVERIFY(bus.login());
     QCOMPARE(bus.settle({request}), answers);
 }

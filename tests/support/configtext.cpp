@@ -21,12 +21,8 @@ QByteArray diamondPlant(int layers)
         for (int k = 1; k <= 2; ++k) {
             const int n = 2 * l + k;
             t += QString("NODE %1 - 0 \"\" %2 %3 1 1\n").arg(n).arg(k == 1 ? 30 : 70).arg(5 + 4 * l).toLatin1();
-            if (l > 0)
-                t += QString("CONNECT NODE %1 NODE %3\nCONNECT NODE %2 NODE %3\n")
-                         .arg(2 * l - 1)
-                         .arg(2 * l)
-                         .arg(n)
-                         .toLatin1();
+            for (int parent = 2 * l - 1; l > 0 && parent <= 2 * l; ++parent)
+                t += QString::asprintf("CONNECT NODE %d NODE %d\n", parent, n).toLatin1();
         }
     }
     return t + QString("CONNECT NODE %1 MFC 1\nCONNECT NODE %2 MFC 1\n").arg(2 * layers - 1).arg(2 * layers).toLatin1();

@@ -39,7 +39,6 @@ public:
 
     bool waitForClient(int timeoutMs = 10000);
     bool waitForLogin(int timeoutMs = 10000);
-    bool loggedIn() const { return loginDone; }
     QString loginLine() const { return login; }
 
     // Lines after the login, decoded as Latin-1, without their line feed.

@@ -2,10 +2,6 @@
 
 #include <QTest>
 
-namespace {
-const QString barrierAnswer = QStringLiteral("Kestrune.Barrier>T @Stat ");
-}
-
 NodeBus::NodeBus()
     : telso(QString(), QString(), QStringLiteral("Kestrune"), QStringLiteral("Kestrune")),
       barrier(QStringLiteral("99"), 99, aNode::PlainNode, QString(), 1.0, QString(), QString(), QString(), 0, 0, 1, 1,
@@ -24,6 +20,7 @@ bool NodeBus::login()
 
 QStringList NodeBus::settle(const QStringList &send)
 {
+    static const QString barrierAnswer = QStringLiteral("Kestrune.Barrier>T @Stat ");
     for (const QString &line : send)
         server.send(line);
     server.send(QStringLiteral("T>Kestrune.Barrier Stat"));

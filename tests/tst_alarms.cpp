@@ -220,8 +220,11 @@ void TestAlarms::historyLines()
     QCOMPARE(shown->index(0, 1).data().toString() + ' ' + shown->index(0, 2).data().toString(), "Refused Client.2");
     p.body->historyWindow()->filterField()->clear();
     p.body->findChild<QPushButton *>("StopAll")->click(); // shown as it comes
-    QCOMPARE(shown->rowCount(), 15);
-    QCOMPARE(shown->index(0, 1).data().toString() + ' ' + shown->index(0, 3).data().toString(), "Operator Stop All");
+    QStringList kinds; // newest first, in the operator's words
+    for (int row = 0; row < shown->rowCount(); ++row)
+        kinds << shown->index(row, 1).data().toString();
+    QCOMPARE(kinds.join(' '), "Operator Link Alarm Alarm Operator Cleared Acknowledged Alarm Refused Timed Operator "
+                              "Operator Request Request Link");
     // A new day starts a new list.
     Body::clock = [now] { return now.addDays(1); };
     p.body->findChild<QPushButton *>("StopAll")->click();

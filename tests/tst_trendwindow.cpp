@@ -8,6 +8,7 @@
 #include "window/trendmodel.h"
 #include "window/trendwindow.h"
 
+#include <QDateTimeAxis>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
@@ -195,26 +196,38 @@ void TestTrendWindow::following()
     TrendWindow window(&model, [&now] { return now; });
     window.resize(900, 600);
     window.show();
-    const auto shown = [&] { return QString("%1+%2").arg(now - window.rangeTo()).arg(window.rangeTo() - window.rangeFrom()); };
-    QCOMPARE(shown(), "0+600000");
-    for (const auto &[preset, span] : {std::pair{"Preset8h", "0+28800000"}, {"Preset24h", "0+86400000"},
-                                       {"Preset10m", "0+600000"}, {"Preset1h", "0+3600000"}}) {
+    const auto *axis = qobject_cast<QDateTimeAxis *>(
+        static_cast<QChartView *>(window.findChild<TrendPlot *>("FlowPlot"))->chart()->axes(Qt::Horizontal).value(0));
+    const auto shown = [&] {
+        return QString("%1+%2 %3").arg(now - window.rangeTo()).arg(window.rangeTo() - window.rangeFrom()).arg(axis->format());
+    };
+    QCOMPARE(shown(), "0+600000 hh:mm:ss");
+    for (const auto &[preset, span] : {std::pair{"Preset8h", "0+28800000 hh:mm"}, {"Preset24h", "0+86400000 hh:mm"},
+                                       {"Preset10m", "0+600000 hh:mm:ss"}, {"Preset1h", "0+3600000 hh:mm:ss"}}) {
         window.findChild<QToolButton *>(preset)->click();
         QCOMPARE(shown(), span);
     }
     now += 5000;
     window.hide();
     window.show();
-    QCOMPARE(shown(), "0+3600000");
+    QCOMPARE(shown(), "0+3600000 hh:mm:ss");
     QTest::keyClick(&window, Qt::Key_Right);
     now += 5000;
     window.hide();
     window.show();
-    QCOMPARE(shown(), "-355000+3600000");
+    QCOMPARE(shown(), "-355000+3600000 hh:mm:ss");
     QTest::keyClick(&window, Qt::Key_End);
-    QCOMPARE(shown(), "0+3600000");
-    QTest::keyClick(&window, Qt::Key_Down); // while live, zooming keeps the present in view
-    QCOMPARE(shown(), "0+7200000");
+    QCOMPARE(shown(), "0+3600000 hh:mm:ss");
+    // While live, zooming keeps the present in view; the time labels change after two hours and after two days.
+    const auto zoomOut = [&](const char *preset) {
+        window.findChild<QToolButton *>(preset)->click();
+        QTest::keyClick(&window, Qt::Key_Down);
+        return shown();
+    };
+    QCOMPARE(zoomOut("Preset1h"), "0+7200000 hh:mm:ss");
+    QCOMPARE(zoomOut("Preset24h"), "0+172800000 hh:mm");
+    QTest::keyClick(&window, Qt::Key_Down);
+    QCOMPARE(shown(), "0+345600000 MM/dd hh:mm");
 }
 
 // What was read from each file is said, and every curve is listed by a name.

@@ -5,7 +5,6 @@
 #include "window/body.h"
 
 #include <QApplication>
-#include <QPixmapCache>
 #include <QTranslator>
 
 #include <cstdio>
@@ -47,10 +46,7 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     identifyApplication();
-    // Each restyled valve button is polished with a fresh palette, and the
-    // style caches its pixmaps under that palette, never to be hit again: with
-    // the default limit a long run fills ten megabytes with them.
-    QPixmapCache::setCacheLimit(2048);
+    limitStyleCaches();
     // Qt has taken its own options out by now.
     warnUnusedArguments(CommandLine::arguments(argc, argv));
 

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QPixmapCache>
 #include <QTextStream>
 #include <QTranslator>
 
@@ -126,6 +127,14 @@ bool japaneseWanted(int argc, char **argv)
             japanese = false;
     }
     return japanese;
+}
+
+void limitStyleCaches()
+{
+    // Each restyled valve button is polished with a fresh palette, and the
+    // style caches its pixmaps under that palette, never to be hit again: with
+    // the default limit a long run fills ten megabytes with them.
+    QPixmapCache::setCacheLimit(2048);
 }
 
 void identifyApplication()

@@ -44,6 +44,10 @@ bool japaneseWanted(int argc, char **argv);
 // Names the desktop entry the panel's windows belong to, and their icon.
 void identifyApplication();
 
+// Holds the style's pixmap cache small: a long run restyles valve buttons
+// all the time.
+void limitStyleCaches();
+
 // Unless the arguments ask for English, loads the Japanese catalogues, the
 // panel's and Qt's, and installs them; both must outlive their use.
 void installCatalogues(int argc, char **argv, QTranslator &translator, QTranslator &qtTranslator);

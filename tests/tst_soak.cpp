@@ -1,6 +1,7 @@
 // The built panel on a shared bus where any client sends anything: a long
 // stream of mixed traffic. It must answer in order, keep its memory, and
 // write exactly one record row for every change it takes.
+#include "app/startup.h"
 #include "support/livepanel.h"
 
 #include <QRandomGenerator>
@@ -181,6 +182,7 @@ void TestSoak::mixedTraffic()
 
     // Hundreds of megabytes of diagnostics under this traffic: not kept.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    limitStyleCaches(); // as the program does
     LivePanel p(plant);
     QVERIFY(p.server.waitForLogin(20000));
     // One synchronisation: each valve, then each MFC asks its hardware.

@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/largeheap.h"
 #include "app/startup.h"
 #include "app/trendviewer.h"
 #include "config/config.h"
@@ -45,6 +46,7 @@ int main(int argc, char **argv)
     if (checkWanted(argc, argv))
         return runCheck(argc, argv, args, desktop);
 
+    useLargeHeapPages();
     QApplication app(argc, argv);
     identifyApplication();
     // Each restyled valve button is polished with a fresh palette, and the
@@ -61,5 +63,6 @@ int main(int argc, char **argv)
     const QString notice = readStartupConfiguration(argc, argv, desktop);
     Body body;
     body.showStartupNotice(notice);
+    endLargeHeapPages();
     return app.exec();
 }

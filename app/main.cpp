@@ -14,6 +14,8 @@
 // The check builds nothing and shows nothing: no display is needed.
 static int runCheck(int argc, char **argv, const QStringList &args, bool desktop)
 {
+    // A large plant is read into as many small blocks as the panel makes.
+    useLargeHeapPages();
     QCoreApplication app(argc, argv);
     warnUnusedArguments(args);
     // Relative names mean what they mean to the panel; nothing is created.

@@ -14,7 +14,7 @@
 // The check builds nothing and shows nothing: no display is needed.
 static int runCheck(int argc, char **argv, const QStringList &args, bool desktop)
 {
-    // A large plant is read into as many small blocks as the panel makes.
+    // Reading a large plant makes as many small blocks as building its panel.
     useLargeHeapPages();
     QCoreApplication app(argc, argv);
     warnUnusedArguments(args);

@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/largeheap.h"
 #include "app/startup.h"
 #include "app/trendviewer.h"
 #include "config/config.h"
@@ -12,6 +13,8 @@
 // The check builds nothing and shows nothing: no display is needed.
 static int runCheck(int argc, char **argv, const QStringList &args, bool desktop)
 {
+    // Reading a large plant makes as many small blocks as building its panel.
+    useLargeHeapPages();
     QCoreApplication app(argc, argv);
     warnUnusedArguments(args);
     // Relative names mean what they mean to the panel; nothing is created.
@@ -44,6 +47,7 @@ int main(int argc, char **argv)
     if (checkWanted(argc, argv))
         return runCheck(argc, argv, args, desktop);
 
+    useLargeHeapPages();
     QApplication app(argc, argv);
     identifyApplication();
     limitStyleCaches();
@@ -57,5 +61,6 @@ int main(int argc, char **argv)
     const QString notice = readStartupConfiguration(argc, argv, desktop);
     Body body;
     body.showStartupNotice(notice);
+    endLargeHeapPages();
     return app.exec();
 }

@@ -156,7 +156,7 @@ void DiagramPainter::drawFittedText(const QRectF &box, int flags, const QString 
     double s0 = font.pointSizeF();
     if (s0 <= 0)
         s0 = 9.0;
-    const QRectF b = p->boundingRect(QRectF(0, 0, 1000, 1000), flags, text);
+    const QRectF b = measured(flags, text);
     const double rw = box.width() == 0 ? 1.0 : std::fabs(b.width() / box.width());
     const double rh = box.height() == 0 ? 1.0 : std::fabs(b.height() / box.height());
     double factor = std::max(rw, rh);
@@ -167,6 +167,19 @@ void DiagramPainter::drawFittedText(const QRectF &box, int flags, const QString 
     p->drawText(box, flags, text);
     font.setPointSizeF(s0);
     p->setFont(font);
+}
+
+QRectF DiagramPainter::measured(int flags, const QString &text)
+{
+    if (extents.isEmpty() || p->font() != extentsFont) {
+        extents.clear();
+        extentsFont = p->font();
+    }
+    const std::pair<int, QString> key(flags, text);
+    auto known = extents.constFind(key);
+    if (known == extents.cend())
+        known = extents.insert(key, p->boundingRect(QRectF(0, 0, 1000, 1000), flags, text));
+    return *known;
 }
 
 DiagramPainter::Segment DiagramPainter::placeRun(Segment seg) const

@@ -3,6 +3,8 @@
 #include "diagram/nodedecoration.h"
 #include "nodes/anode.h"
 
+#include <QFont>
+#include <QHash>
 #include <QList>
 #include <QPen>
 
@@ -34,6 +36,9 @@ private:
     void drawFigure(aNode *n, const NodeDecoration &decoration);
     void drawLabel(aNode *n);
     void drawFittedText(const QRectF &box, int flags, const QString &text);
+    // The text's extent in the painter's font, as QPainter::boundingRect
+    // gives it; measured once per text, flags and font in a paint.
+    QRectF measured(int flags, const QString &text);
     void drawDecoration(const QRect &figure, const NodeDecoration &decoration);
     // Raises a horizontal run above the earlier runs it would overlap.
     Segment placeRun(Segment seg) const;
@@ -45,6 +50,10 @@ private:
     FlowMemo memo;
     // Horizontal pipe runs drawn so far, kept apart from each other.
     QList<Segment> segments;
+    // Many labels repeat (a gas names every valve of its line), and each
+    // measurement lays the text out anew.
+    QHash<std::pair<int, QString>, QRectF> extents;
+    QFont extentsFont;
 
     const QPen valveOpenPen{QColor(230, 210, 0), 3};
     const QPen valveClosedPen{QColor(170, 150, 0), 3};

@@ -39,6 +39,9 @@ aMFC::aMFC(const QString &nodeName, int panelColumn, const QString &gas, double 
     : aNode(nodeName, panelColumn, MFC, gas, cf, label, hwNode, channel, x, y, w, h, telso)
 {
     setupUi(this);
+    // Polished before its state is styled: a style sheet given to a widget
+    // not yet polished is read then, and once more when it is polished.
+    ensurePolished();
     watchDevice();
 
     this->minFlowA = finiteOrZero(minFlowA);

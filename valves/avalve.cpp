@@ -23,6 +23,9 @@ aValve::aValve(const QString &nodeName, int panelColumn, const QString &gas, dou
             telso)
 {
     setupUi(this);
+    // Polished before its state is styled: a style sheet given to a widget
+    // not yet polished is read then, and once more when it is polished.
+    ensurePolished();
     watchDevice();
     normallyOn = flagWord.toUpper() == QLatin1String("N_ON");
     L1->setText(gas);

@@ -214,6 +214,7 @@ void TestAlarms::historyLines()
     QCOMPARE(read.source + '|' + read.text, QString("Client.1|SetNewGas N2 50 via MFC1 (MBox.c1): Ok: 50"));
 
     p.body->showHistory(); // newest first, narrowed by the filter
+    QCOMPARE(p.body->historyWindow()->filterField()->placeholderText(), "Filter");
     p.body->historyWindow()->filterField()->setText("client.");
     const QAbstractItemModel *shown = p.body->historyWindow()->table()->model();
     QCOMPARE(shown->rowCount(), 3);

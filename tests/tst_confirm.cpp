@@ -172,6 +172,16 @@ void TestConfirm::polled()
     node->setWatchTimes(0, 40);
     bus.settle();
     QVERIFY(!QTest::qWaitFor([&] { return !bus.server.lines().isEmpty(); }, 300));
+    // Without a device there is nothing to ask or to mark.
+    std::unique_ptr<aNode> loose(valve ? static_cast<aNode *>(new aValve("V4", 0, "N2", 1, "L", "", "ch4", 0, 0, 1, 1,
+                                                                         &bus.telso, ""))
+                                       : new aMFC("4", 0, "N2", 1, "M4", "", "", 0, 0, 1, 1, 0, 0, &bus.telso));
+    loose->setWatchTimes(100, 40);
+    if (valve)
+        static_cast<aValve *>(loose.get())->vOpen();
+    else
+        static_cast<aMFC *>(loose.get())->setSetPointText("20");
+    QVERIFY(!QTest::qWaitFor([&] { return loose->mark() != DeviceWatch::NoMark; }, 400));
 }
 
 QTEST_MAIN(TestConfirm)

@@ -28,8 +28,8 @@ void TestPlantCheck::problems_data()
                                     "CONFIRM_TIMEOUT 2.5\nDEVICE_POLL 0\nLINK_TIMEOUT 2\n"
                            << QStringList{};
     QTest::newRow("places across includes")
-        << "TELSO_PORT x\nINCLUDE part.cfg\nVALVE 1 0 N2 1 L Dev ch1\nINCLUDE plant.cfg\n"
-        << QStringList{"plant.cfg:1: TELSO_PORT: \"x\" is not a port number; port 0 is used",
+        << "TELSO_PORT 9a\nINCLUDE part.cfg\nVALVE 1 0 N2 1 L Dev ch1\nINCLUDE plant.cfg\n"
+        << QStringList{"plant.cfg:1: TELSO_PORT: \"9a\" is not a port number; port 0 is used",
                        "plant.cfg:3: VALVE 1 is defined again (first at part.cfg:2); every reference finds the first",
                        "plant.cfg:4: INCLUDE of \"plant.cfg\" skipped: that file is already being read",
                        "part.cfg:2: VALVE 1 has no channel on Dev", "part.cfg:3: INCLUDE: cannot open \"gone.cfg\""};
@@ -73,6 +73,7 @@ void TestPlantCheck::problems_data()
                        "TIME_TO_OPEN entry are ignored"};
     QTest::newRow("groups, conditions, a nameless bus name")
         << v12 + "EXCLUSIVE 1 2 7\nCOND_TO_OPEN 1 M3 ON\nCOND_TO_OPEN 2 1 maybe 2\nCOND_TO_CLOSE 1\nTELSO_CH \"\" VALVE 1\n"
+                 "VALVE 5 0 N2 1 \"L Dev ch5\n"
         << QStringList{"plant.cfg:3: EXCLUSIVE: no VALVE 7; it is left out of the group",
                        "plant.cfg:4: COND_TO_OPEN: MFC 3 cannot be named: conditions are attached before the MFCs are "
                        "built; the condition ends before it",
@@ -80,7 +81,9 @@ void TestPlantCheck::problems_data()
                        "plant.cfg:5: COND_TO_OPEN: \"2\" has no state and is ignored",
                        "plant.cfg:6: COND_TO_CLOSE needs a valve and at least one reference with its state; this "
                        "entry is ignored",
-                       "plant.cfg:7: TELSO_CH without a name gives VALVE 1 none"};
+                       "plant.cfg:7: TELSO_CH without a name gives VALVE 1 none",
+                       "plant.cfg:8: item \"L Dev ch5 starts with a quote that is never closed",
+                       "plant.cfg:8: VALVE 5 has no hardware node and no channel; its commands go nowhere"};
     // Counted once per node: 2^14 paths are found at once; 2^13 are within the limit.
     QTest::newRow("paths within the limit") << QString(diamondPlant(13)) << QStringList{};
     QTest::newRow("too many paths") << QString(diamondPlant(14))

@@ -32,11 +32,11 @@ const Kind mfcKind{"Dev1.ch1>Kestrune _ChangedSettingValue %1",
                    {"M[M1,20,0]", "M[M1,5,0]", "M[M1,5,0]"},
                    "\"GetValue, GetSettingValue\""};
 
-aNode *makeNode(bool valve, NodeBus &bus)
+aNode *makeNode(bool valve, NodeBus &bus, const QString &device = "Dev1")
 {
     if (valve)
-        return new aValve("V3", 0, "N2", 1, "L1", "Dev1", "ch3", 0, 0, 1, 1, &bus.telso, "");
-    return new aMFC("3", 0, "N2", 1, "M1", "Dev1", "ch1", 0, 0, 1, 1, 0, 0, &bus.telso);
+        return new aValve("V3", 0, "N2", 1, "L1", device, "ch3", 0, 0, 1, 1, &bus.telso, "");
+    return new aMFC("3", 0, "N2", 1, "M1", device, "ch1", 0, 0, 1, 1, 0, 0, &bus.telso);
 }
 
 } // namespace
@@ -173,9 +173,7 @@ void TestConfirm::polled()
     bus.settle();
     QVERIFY(!QTest::qWaitFor([&] { return !bus.server.lines().isEmpty(); }, 300));
     // Without a device there is nothing to ask or to mark.
-    std::unique_ptr<aNode> loose(valve ? static_cast<aNode *>(new aValve("V4", 0, "N2", 1, "L", "", "ch4", 0, 0, 1, 1,
-                                                                         &bus.telso, ""))
-                                       : new aMFC("4", 0, "N2", 1, "M4", "", "", 0, 0, 1, 1, 0, 0, &bus.telso));
+    std::unique_ptr<aNode> loose(makeNode(valve, bus, QString()));
     loose->setWatchTimes(100, 40);
     if (valve)
         static_cast<aValve *>(loose.get())->vOpen();

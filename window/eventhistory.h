@@ -36,8 +36,10 @@ public:
 
     QString fileName(const QDate &date) const;
     void add(const QString &kind, const QString &source, const QString &text);
-    // Today's events, oldest first.
+    // Today's newest events, oldest first: a busy day's requests would
+    // otherwise grow the panel without end. The file keeps them all.
     const QList<Event> &events() const { return today; }
+    void setKept(qsizetype count) { kept = count; }
     static QString line(const Event &event);
 
 signals:
@@ -53,4 +55,5 @@ private:
     CheckedAppend *file;
     QDate day;
     QList<Event> today;
+    qsizetype kept = 10000;
 };

@@ -62,6 +62,8 @@ void EventHistory::readBack(const QDate &date)
         if (parts.size() == 4 && time.isValid())
             today << Event{time, parts.at(1), parts.at(2), parts.at(3)};
     }
+    if (today.size() > kept)
+        today.remove(0, today.size() - kept);
 }
 
 void EventHistory::add(const QString &kind, const QString &source, const QString &text)
@@ -73,6 +75,8 @@ void EventHistory::add(const QString &kind, const QString &source, const QString
         today.clear();
     }
     today << event;
+    if (today.size() > kept)
+        today.removeFirst();
     file->append(fileName(day), line(event));
     emit added(event);
 }

@@ -66,11 +66,14 @@ HistoryWindow::HistoryWindow(EventHistory *history, QWidget *parent)
 
     reload();
     connect(history, &EventHistory::added, this, [this](const EventHistory::Event &event) {
-        // A new day has begun: the list holds that day's events only.
-        if (model->rowCount() >= this->history->events().size())
+        // The first of a new day: the list holds that day's events only.
+        if (this->history->events().size() == 1) {
             reload();
-        else
-            model->insertRow(0, rowOf(event));
+            return;
+        }
+        model->insertRow(0, rowOf(event));
+        if (model->rowCount() > this->history->events().size())
+            model->removeRow(model->rowCount() - 1);
     });
 }
 

@@ -62,6 +62,11 @@ void EventHistory::readBack(const QDate &date)
         if (parts.size() == 4 && time.isValid())
             today << Event{time, parts.at(1), parts.at(2), parts.at(3)};
     }
+    keepNewest();
+}
+
+void EventHistory::keepNewest()
+{
     if (today.size() > kept)
         today.remove(0, today.size() - kept);
 }
@@ -75,8 +80,7 @@ void EventHistory::add(const QString &kind, const QString &source, const QString
         today.clear();
     }
     today << event;
-    if (today.size() > kept)
-        today.removeFirst();
+    keepNewest();
     file->append(fileName(day), line(event));
     emit added(event);
 }

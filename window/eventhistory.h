@@ -49,6 +49,7 @@ private:
     Q_DISABLE_COPY(EventHistory)
 
     void readBack(const QDate &date);
+    void keepNewest();
 
     QString name;
     std::function<QDateTime()> clock;

@@ -34,7 +34,7 @@ private slots:
     void followsASwitchBehindItsBack()
     {
         live.server.send("VBox>Kestrune _ChangedIsOn ch1 1");
-        QTRY_VERIFY_WITH_TIMEOUT(live.valve()->isOn(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(live.server.lines().contains("Kestrune.N2b>System _EvNewStat Valve 1"), 10000);
         const qsizetype rows = recordRows();
         live.server.clearLines();
         live.server.send("VBox>Kestrune _ChangedIsOn ch1 0");

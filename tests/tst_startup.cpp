@@ -35,7 +35,7 @@ void TestStartup::arguments_data()
     QTest::addColumn<bool>("check");
 
     QTest::newRow("none: defaults") << QStringList{"prog"} << "default.cfg" << true << false;
-    QTest::newRow("-c, -e") << QStringList{"prog", "-c", "a.cfg", "-e"} << "a.cfg" << false << false;
+    QTest::newRow("-e first, -c") << QStringList{"prog", "-e", "-c", "a.cfg"} << "a.cfg" << false << false;
     QTest::newRow("-check first, -config, -e -j")
         << QStringList{"prog", "-check", "-config", "b.cfg", "-e", "-j"} << "b.cfg" << true << true;
     QTest::newRow("-config wins over -c, -j -e, -check last")

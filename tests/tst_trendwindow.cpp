@@ -8,6 +8,7 @@
 #include "window/trendmodel.h"
 #include "window/trendwindow.h"
 
+#include <QCategoryAxis>
 #include <QDateTimeAxis>
 #include <QLabel>
 #include <QLineEdit>
@@ -113,6 +114,11 @@ void TestTrendWindow::alarmShadingAndReadout()
     QVERIFY2(major.red() > major.green() + 40 && major.red() > major.blue() + 40, qPrintable(major.name()));
     QVERIFY2(minor.red() > minor.blue() + 40 && minor.green() > minor.blue() + 40, qPrintable(minor.name()));
     QVERIFY2(qAbs(clear.red() - clear.blue()) < 20, qPrintable(clear.name()));
+    const int step = int(area.left() + area.width() * 0.4); // 5 to 6: drawn upright where it happens
+    QVERIFY(countPixels(image, QRect(step - 1, 0, 3, image.height()), [](QColor c) { return c == 0xd21d1d; }) > 20);
+    auto *lanes = qobject_cast<QCategoryAxis *>(
+        static_cast<QChartView *>(window.findChild<TrendPlot *>("ValvePlot"))->chart()->axes(Qt::Vertical).value(0));
+    QCOMPARE(QString("%1..%2 ").arg(lanes->min()).arg(lanes->max()) + lanes->categoriesLabels().join('|'), "0..1 N2 L1");
 
     const QStringList before{"5", "closed"}, after{"6", "open"}, past{"-", "-"};
     for (const auto &[ms, expected] : {std::pair{1039999LL, before}, {1040000LL, after}, {1200000LL, past}}) {
@@ -245,8 +251,9 @@ void TestTrendWindow::filesAndNames()
                                   "text: 1\n" + file + ": already shown");
     QStringList names;
     for (QTreeWidgetItem *item : window.findChild<QTreeWidget *>("CurveList")->findItems("*", Qt::MatchWildcard | Qt::MatchRecursive))
-        names << item->text(0);
-    QVERIFY2(names.contains("MFC1") && names.contains("(no name)"), qPrintable(names.join('|')));
+        names << item->text(0) + ' ' + item->icon(0).pixmap(12).toImage().pixelColor(6, 6).name();
+    // Each curve's colour is shown beside its name, neighbours apart in hue.
+    QVERIFY2(names.contains("MFC1 #d21d1d") && names.contains("(no name) #17a53f"), qPrintable(names.join('|')));
 }
 
 // The value axis follows the curves shown, also when only its low end moves.

@@ -133,6 +133,7 @@ void TestValve::countdowns()
     QCOMPARE(v->timeToOpenField()->text(), QStringLiteral("0:01")); // a second at least
     v->tickTimeToClose(59999);
     QCOMPARE(v->timeToCloseField()->text(), QStringLiteral("0:59"));
+    QCOMPARE(v->timeToCloseField()->alignment() & v->timeToOpenField()->alignment(), Qt::AlignCenter);
 
     v->setTimeToOpen(1.5);
     v->vClose(); // stops the countdown to close, starts the one to open

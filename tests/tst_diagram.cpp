@@ -38,6 +38,8 @@ void TestDiagram::pixels_data()
                                 << QList<QColor>{open, open, open, bg, bg, bg};
     QTest::newRow("closed valve, bad display size falls back") << "DISP_WIDTH 0\nDISP_HEIGHT abc\n" + valveAt50 << false
                                                  << QList<QPoint>{{200, 120}} << QList<QColor>{closed};
+    QTest::newRow("one unit wide: the valve far off") << "DISP_WIDTH 1\n" + valveAt50 << false
+                                                      << QList<QPoint>{{200, 120}} << QList<QColor>{bg};
     // Pipes enter a node side by side, spread around its centre.
     const QByteArray sink = "NODE 1 - 0 \"\" 50 80 10 5\nNODE 2 - 0 \"\" 20 20 5 5\nNODE 3 - 0 \"\" 80 20 5 5\n"
                             "CONNECT NODE 2 NODE 1\nCONNECT NODE 3 NODE 1\n";

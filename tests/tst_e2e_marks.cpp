@@ -75,6 +75,8 @@ private slots:
         QTest::mouseClick(live.mfc()->findChild<QPushButton *>("UpdateSetPoint"), Qt::LeftButton);
         QCOMPARE(live.body->eventHistory()->events().constLast().text, QString("Set 20")); // the operator's action
         QTRY_COMPARE_WITH_TIMEOUT(live.mfc()->mark(), DeviceWatch::NoAnswer, 10000);
+        const QDateTime markedAt = live.mfc()->markSince(); // and stands since then, whatever is asked next
+        QVERIFY(markedAt.isValid());
         const auto *state = live.mfc()->findChild<QLabel *>("OCStat");
         QCOMPARE(state->text(), QString("Closing ?"));
         QVERIFY2(state->toolTip().startsWith("MFC1: no answer from MBox.c1 to \"SetValue 20\" since "),
@@ -85,6 +87,7 @@ private slots:
         live.server.send("C.3>Kestrune.Line1 SetNewGas N2 30");
         QTRY_VERIFY_WITH_TIMEOUT(live.server.lines().contains("Kestrune.Line1>C.3 Ok: 30"), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(live.mfc()->markText().contains("\"SetValue 30\""), 10000);
+        QCOMPARE(live.mfc()->markSince(), markedAt);
         live.server.send("MBox.c1>Kestrune _ChangedSettingValue 30");
         QTRY_COMPARE_WITH_TIMEOUT(live.mfc()->mark(), DeviceWatch::NoMark, 10000);
         QCOMPARE(state->text(), QString("Opening"));

@@ -246,6 +246,7 @@ void TestTrendWindow::filesAndNames()
     TrendWindow window(&model, nullptr);
     window.openFiles({file});
     QTRY_VERIFY(!window.isBusy() && !window.reportText().isEmpty());
+    QCOMPARE(QString("%1..%2").arg(window.rangeFrom()).arg(window.rangeTo()), "999000..1004000"); // all of it shown
     window.openFiles({file});
     QCOMPARE(window.reportText(), "Rec-20261206.log: rows read: 2; skipped: cut short: 1, not numbers: 1, lines of other "
                                   "text: 1\n" + file + ": already shown");

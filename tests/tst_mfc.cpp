@@ -206,6 +206,8 @@ void TestMfc::newGasResendsSetPoint()
 {
     Rig rig(2.0);
     QVERIFY(rig.bus.login());
+    QCOMPARE(rig.bus.atLogin, (QStringList{"Kestrune.3>System flgon Dev1", "Kestrune.3>System flgon Dev1.ch1",
+                                           "Kestrune.3>Dev1.ch1 GetValue", "Kestrune.3>Dev1.ch1 GetSettingValue"}));
     emit rig.source.newStat();
     QCOMPARE(rig.bus.settle(), QStringList()); // nothing set yet, nothing to send again
     rig.mfc.setSetPointText(QStringLiteral("20"));

@@ -129,10 +129,9 @@ void TestRouting::requests()
     QVERIFY(plant.bus.login());
     plant.M->setSetPointText(QStringLiteral("10"));
     plant.M2->setSetPointText(QStringLiteral("20"));
-    for (const auto &n : plant.owned) {
+    for (const auto &n : plant.owned)
         if (n->nodeKind == aNode::Valve && open.contains(n->nodeName))
             static_cast<aValve *>(n.get())->vOpen();
-    }
     plant.bus.settle({QStringLiteral("Dev1.ch1>Kestrune _ChangedValue 50")});
     QStringList seen = plant.bus.settle({request});
     seen.removeIf([](const QString &line) { return line.contains(QLatin1String(">System _Ev")); });

@@ -48,8 +48,7 @@ struct SetPoint
 struct Report
 {
     double sourceCf;
-    QString line;
-    QString shown;
+    QString line, shown;
     QStringList lines = QStringList();
     QString states = QString(); // on and off as the MFC shows them
 };

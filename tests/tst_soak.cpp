@@ -1,6 +1,5 @@
-// The built panel on a shared bus where any client sends anything: a long
-// stream of mixed traffic. It must answer in order, keep its memory, and
-// write exactly one record row for every change it takes.
+// The built panel on a shared bus where any client sends anything: a long stream of mixed traffic. It must answer in
+// order, keep its memory, and write exactly one record row for every change it takes.
 #include "app/startup.h"
 #include "support/livepanel.h"
 
@@ -80,9 +79,8 @@ struct Watch
     }
 };
 
-// One line of the mixed stream from a fixed seed: the reply it must get (or
-// none), and whether it hands an MFC a value from its device, which the panel
-// takes and records (a measured flow is announced as well).
+// One line of the mixed stream from a fixed seed: the reply it must get (or none), and whether it hands an MFC a value
+// from its device, which the panel takes and records (a measured flow is announced as well).
 struct Line
 {
     QByteArray bytes;
@@ -228,8 +226,7 @@ void TestSoak::mixedTraffic()
         w.owed.push_back({reply, true});
     QVERIFY2(w.waitFor(p.server, [&] { return w.owed.empty(); }, 30000), qPrintable(w.failure));
 
-    // The start-up row, one per valve state shown, one per device value; the
-    // final state brought 4 device values.
+    // The start-up row, one per valve state shown, one per device value; the final state brought 4 device values.
     qint64 rows = 0;
     for (const QString &name : QDir(p.dir.path()).entryList({"Kestrune-[0-9]*.log"}, QDir::Files))
         for (const QByteArray &line : p.dir.read(name).split('\n'))

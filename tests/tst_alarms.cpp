@@ -1,6 +1,5 @@
-// Alarms as the operator meets them: the latched list in every order, the
-// flow alarm on the MFC panel and in the diagram, the events file, and
-// files that cannot be written.
+// Alarms as the operator meets them: the latched list in every order, the flow alarm on the MFC panel and in the
+// diagram, the events file, and files that cannot be written.
 #include "diagram/gview.h"
 #include "mfc/amfc.h"
 #include "support/configtext.h"

@@ -43,8 +43,7 @@ struct SetPoint
     bool enter = false;             // Enter in the field instead of the Set button
 };
 
-// A line from the device, what the field of a flow or of a set value shows,
-// and what the MFC says.
+// A line from the device, what the field of a flow or of a set value shows, and what the MFC says.
 struct Report
 {
     double sourceCf;
@@ -211,8 +210,7 @@ void TestMfc::newGasResendsSetPoint()
     QCOMPARE(rig.bus.settle(), QStringList()); // nothing set yet, nothing to send again
     rig.mfc.setSetPointText(QStringLiteral("20"));
     QCOMPARE(rig.bus.settle(), Rig::setPoint("20", "10"));
-    // Another gas flowing in, another factor: the same display set point is
-    // another device value.
+    // Another gas flowing in, another factor: the same display set point is another device value.
     rig.source.cf = 4.0;
     emit rig.source.newStat();
     QCOMPARE(rig.bus.settle(), Rig::setPoint("20", "5"));

@@ -52,12 +52,10 @@ struct Watch
                 continue;
             }
             syncReplies += to.startsWith("Sync.");
+            if (failure.isEmpty() && owed.empty())
+                failure = "reply nobody asked for: " + line;
             if (!failure.isEmpty())
                 continue;
-            if (owed.empty()) {
-                failure = "reply nobody asked for: " + line;
-                continue;
-            }
             const auto [want, exact] = owed.front();
             owed.pop_front();
             if (exact ? line != want : !line.startsWith(want))

@@ -43,13 +43,11 @@ struct SetPoint
     bool enter = false;             // Enter in the field instead of the Set button
 };
 
-// A line from the device, what the field of a flow or of a set value shows,
-// and what the MFC says.
+// A line from the device, what the field of a flow or of a set value shows, and what the MFC says.
 struct Report
 {
     double sourceCf;
-    QString line;
-    QString shown;
+    QString line, shown;
     QStringList lines = QStringList();
     QString states = QString(); // on and off as the MFC shows them
 };
@@ -206,12 +204,13 @@ void TestMfc::newGasResendsSetPoint()
 {
     Rig rig(2.0);
     QVERIFY(rig.bus.login());
+    QCOMPARE(rig.bus.atLogin, (QStringList{"Kestrune.3>System flgon Dev1", "Kestrune.3>System flgon Dev1.ch1",
+                                           "Kestrune.3>Dev1.ch1 GetValue", "Kestrune.3>Dev1.ch1 GetSettingValue"}));
     emit rig.source.newStat();
     QCOMPARE(rig.bus.settle(), QStringList()); // nothing set yet, nothing to send again
     rig.mfc.setSetPointText(QStringLiteral("20"));
     QCOMPARE(rig.bus.settle(), Rig::setPoint("20", "10"));
-    // Another gas flowing in, another factor: the same display set point is
-    // another device value.
+    // Another gas flowing in, another factor: the same display set point is another device value.
     rig.source.cf = 4.0;
     emit rig.source.newStat();
     QCOMPARE(rig.bus.settle(), Rig::setPoint("20", "5"));

@@ -13,9 +13,8 @@
 //             └─ a source "N2,Ar"
 //   Mix ── plain sources N2 (x 1), Ar (x 3), N2 (x 2)
 //
-// Valves 1..3 switch channels ch1..ch3 of VDev. Children are linked out of
-// order on purpose: the tree keeps them by x. Valves switched and set points
-// sent show in the lines the program writes.
+// Valves 1..3 switch channels ch1..ch3 of VDev. Children are linked out of order on purpose: the tree keeps them by x.
+// Valves switched and set points sent show in the lines the program writes.
 struct Plant
 {
     Plant()
@@ -74,8 +73,7 @@ void TestRouting::requests_data()
     const QString on1 = "Kestrune.1>VDev ChOn ch1", off1 = "Kestrune.1>VDev ChOff ch1";
     const QString ok = "Kestrune.Line1>Client.p Ok: ", line1 = "Client.p>Kestrune.Line1 ";
 
-    // The MFC takes its set point, the valve under it opens, and the MFC sets
-    // it again for the gas now flowing in.
+    // The MFC takes its set point, the valve under it opens, and the MFC sets it again for the gas now flowing in.
     QTest::newRow("first N2 source; raised to the minimum, reply as asked")
         << L{} << line1 + "SetNewGas N2 3.0" << L{run + "1", value + "5", on1, run + "1", value + "5", ok + "3.0"};
     QTest::newRow("cut to 0 by the minimum: the reply says so")
@@ -129,10 +127,9 @@ void TestRouting::requests()
     QVERIFY(plant.bus.login());
     plant.M->setSetPointText(QStringLiteral("10"));
     plant.M2->setSetPointText(QStringLiteral("20"));
-    for (const auto &n : plant.owned) {
+    for (const auto &n : plant.owned)
         if (n->nodeKind == aNode::Valve && open.contains(n->nodeName))
             static_cast<aValve *>(n.get())->vOpen();
-    }
     plant.bus.settle({QStringLiteral("Dev1.ch1>Kestrune _ChangedValue 50")});
     QStringList seen = plant.bus.settle({request});
     seen.removeIf([](const QString &line) { return line.contains(QLatin1String(">System _Ev")); });

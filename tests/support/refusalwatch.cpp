@@ -15,8 +15,7 @@ RefusalWatch::RefusalWatch(bool closeBoxes)
 RefusalWatch::~RefusalWatch()
 {
     aValve::refusalShown = nullptr;
-    for (const Box &b : std::as_const(boxes)) {
+    for (const Box &b : std::as_const(boxes))
         if (b.box)
             b.box->close();
-    }
 }

@@ -26,7 +26,5 @@ QString TempWorkDir::write(const QString &name, const QByteArray &text) const
 QByteArray TempWorkDir::read(const QString &name) const
 {
     QFile file(dir.filePath(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

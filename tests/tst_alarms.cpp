@@ -172,7 +172,7 @@ void TestAlarms::historyLines()
     p.server.send("Client.3>Kestrune.Line1 SetPurge 1");
     QTRY_VERIFY_WITH_TIMEOUT(p.body->eventHistory()->events().size() == 3, 10000);
     p.valve()->findChild<QPushButton *>("B")->click();
-    for (const char *purge : {"1", "2"}) { // the first changes nothing
+    for (const char *purge : {"1", "2.000001"}) { // the first changes nothing; the second shows six digits
         p.mfc()->findChild<QLineEdit *>("Purge")->setText(purge);
         emit p.mfc()->findChild<QLineEdit *>("Purge")->editingFinished();
     }
@@ -211,6 +211,7 @@ void TestAlarms::historyLines()
     QCOMPARE(read.source + '|' + read.text, QString("Client.1|SetNewGas N2 50 via MFC1 (MBox.c1): Ok: 50"));
 
     p.body->showHistory(); // newest first, narrowed by the filter
+    QVERIFY(p.body->historyWindow()->isVisible());
     QCOMPARE(p.body->historyWindow()->filterField()->placeholderText(), "Filter");
     p.body->historyWindow()->filterField()->setText("client.");
     const QAbstractItemModel *shown = p.body->historyWindow()->table()->model();

@@ -132,6 +132,7 @@ void TestMfc::deviceReports_data()
     const QString announced = QStringLiteral("Kestrune.Line1>System _Ev_ChangedValue ");
     QTest::newRow("flow, width 5") << Report{0, flow + "0.5", "  0.5", {announced + "0.5"}};
     QTest::newRow("flow at cf 2") << Report{2, flow + "0.3", "  0.6", {announced + "0.6"}};
+    QTest::newRow("flow at a factor too small to invert") << Report{1e-310, flow + "0.3", "  0.3", {announced + "0.3"}};
     QTest::newRow("flow not finite") << Report{2, flow + "inf", "  0.0", {announced + "0"}};
     QTest::newRow("flow asked for: not announced") << Report{0, asked + "GetValue 0.5", "  0.5"};
     QTest::newRow("set value at cf 2") << Report{2, setValue + "50", "100.0", {}, "on"};

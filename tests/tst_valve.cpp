@@ -125,6 +125,7 @@ void TestValve::typedTime()
 void TestValve::countdowns()
 {
     auto v = makeValve(nullptr);
+    v->busNames << QStringLiteral("L1"); // without a bus client, not announced
     v->setTimeToClose(1);
     QVERIFY(!v->closeTimer->isActive()); // closed: waits for an opening
     v->setTimeToOpen(0.001);

@@ -79,8 +79,9 @@ private slots:
 void TestPlant::nodesAndLinks()
 {
     TempWorkDir dir;
-    loadConfig(dir, "NODE 1 - 0 a\nNODE 2 - 0 b\nNODE 3 - 0 c\nVALVE 1 0 N2 1 v1\nVALVE 2 1 Ar 1 v2\nNODE 4 - 0 j 50 50 5 5\n"
-                    "VALVE 01 1 N2 1 second\nMFC 1 0 N2 1 DUMMY\nMFC 2 1 N2 1 Dummy Dev ch 1 2 3 4 100 0.05\n"
+    loadConfig(dir, "NODE 1 - 0 a\nNODE 2 - 0 b\nNODE 3 - 0 c\nVALVE 1 0 N2 1 v1\nVALVE 2 255 Ar 1 v2\n"
+                    "NODE 4 - 0 j 50 50 5 5\nVALVE 01 1 N2 1 second\nMFC 1 0 N2 1 DUMMY\n"
+                    "MFC 2 1 N2 1 Dummy Dev ch 1 2 3 4 100 0.05\n"
                     "CONNECT NODE 1 NODE 9\nCONNECT NODE 1 NODE 2\nCONNECT NODE 2 NODE 3\nCONNECT NODE 3 NODE 1\n"
                     "CONNECT NODE 2 NODE 2\nTELSO_CH X VALVE 5\nTELSO_CH Y NODE 3\n"
                     "CONNECT Valve 1 NODE 4\nCONNECT VALVE 2 NODE 4\nCONNECT VALVE 1 NODE 4\n"
@@ -90,7 +91,7 @@ void TestPlant::nodesAndLinks()
     MessageCapture capture;
     Body body;
     QStringList items; // name|column|gas|gases|label|cf|x,y,w,h|device|channel|normally on|on
-    for (const int n : {7, 3, 4}) {
+    for (const int n : {7, 3, 4, 2}) {
         const aValve *v = valve(body, n);
         items << QStringList({v->nodeName, QString::number(v->panelColumn), v->gas, v->gasList.join('+'), v->label,
                               QString::number(v->cf), QString("%1,%2,%3,%4").arg(v->x).arg(v->y).arg(v->w).arg(v->h),
@@ -98,7 +99,7 @@ void TestPlant::nodesAndLinks()
                      .join('|');
     }
     QCOMPARE(items, (QStringList{"7|0||| |0|0,0,0,0|||0|0", "3|2|N2,Ar|N2+Ar|N2,Ar Line A|1.5|10,20,5,6|Dev1|ch3|1|1",
-                                 "4|0|Ar|Ar|Ar L|0|0,0,3,4|Dev1|ch4|0|0"}));
+                                 "4|0|Ar|Ar|Ar L|0|0,0,3,4|Dev1|ch4|0|0", "2|255|Ar|Ar|Ar v2|1|0,0,0,0|||0|0"}));
     QCOMPARE(capture.messages().filter("skipped"),
              (QStringList{"CONNECT skipped, no such node: NODE 1 NODE 9",
                           "CONNECT skipped, it would close a loop between Node 3 and Node 1",

@@ -89,7 +89,8 @@ void TestRecord::failedWrites()
     auto *valve = static_cast<aValve *>(body.findNode(1, aNode::Valve));
     valve->showStat(true);
     QCOMPARE(body.recordWrites()->failures(), 2);
-    QCOMPARE(body.findChild<QLabel *>("recordRows")->text(), QString("Record rows not written: 2"));
+    const auto *shown = body.findChild<QLabel *>("recordRows");
+    QCOMPARE(shown->isHidden() ? QString() : shown->text(), QString("Record rows not written: 2"));
     QCOMPARE(QString(dir.read("log.log")).count(" cannot be written ("), 1);
 
     QVERIFY(full ? QFile::remove(dir.filePath(name)) : QDir(dir.path()).rmdir(name));

@@ -82,9 +82,10 @@ void TestTrendReader::read_data()
     const QByteArray head = "#Time\tMFC1\t     \tN2 L1\n";
     QTest::newRow("one change per row, fractions from the stamp")
         << head + row(100, "5\t0\t0") + row(101, "5.5\t0\t0", "55") + row(102, "5.5\t0\t1", "1212") +
-               row(103, "5.5\t0\t1") + row(104, "6\t0\t1", "54") // not written twice: no fraction
-        << QStringList{"F MFC1: 100=5 101.5=5.5 104=6 ~104", "F      : 100=0 ~104", "V N2 L1: 100=0 102.12=1 ~104"}
-        << "rows 5 cut 0 misfit 0 nan 0 foreign 0 order 0";
+               row(103, "5.5\t0\t1") + row(104, "6\t0\t1", "54") + row(105, "7\t0\t1", "12341234") // no fractions
+        << QStringList{"F MFC1: 100=5 101.5=5.5 104=6 105=7 ~105", "F      : 100=0 ~105",
+                       "V N2 L1: 100=0 102.12=1 ~105"}
+        << "rows 6 cut 0 misfit 0 nan 0 foreign 0 order 0";
     QTest::newRow("header changes mid-file: the one above each row counts")
         << head + row(100, "5\t0\t0") + "#Time\tMFC1\tMFC2\tN2 L1\tAr L2\n" + row(200, "5\t7\t1\t0") +
                row(201, "6\t7\t1\t0")

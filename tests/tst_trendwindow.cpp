@@ -116,9 +116,17 @@ void TestTrendWindow::alarmShadingAndReadout()
     QVERIFY2(qAbs(clear.red() - clear.blue()) < 20, qPrintable(clear.name()));
     const int step = int(area.left() + area.width() * 0.4); // 5 to 6: drawn upright where it happens
     QVERIFY(countPixels(image, QRect(step - 1, 0, 3, image.height()), [](QColor c) { return c == 0xd21d1d; }) > 20);
-    auto *lanes = qobject_cast<QCategoryAxis *>(
-        static_cast<QChartView *>(window.findChild<TrendPlot *>("ValvePlot"))->chart()->axes(Qt::Vertical).value(0));
-    QCOMPARE(QString("%1..%2 ").arg(lanes->min()).arg(lanes->max()) + lanes->categoriesLabels().join('|'), "0..1 N2 L1");
+    // The valve's lane, labelled: closed low in it, open high.
+    auto *valves = window.findChild<TrendPlot *>("ValvePlot");
+    const QRectF lane = valves->plotRect();
+    const auto valveDrawn = [](QColor c) { return c == 0x17a53f; };
+    for (const auto &[ms, level] : {std::pair{1020000, 0.85}, {1070000, 0.15}}) {
+        const QPointF at(lane.left() + lane.width() * (ms - 1000000) / 1e5, lane.top() + lane.height() * level);
+        QVERIFY(countPixels(valves->grab().toImage(), QRect(int(at.x()), int(at.y()) - 2, 1, 5), valveDrawn));
+    }
+    auto *lanes = qobject_cast<QCategoryAxis *>(static_cast<QChartView *>(valves)->chart()->axes(Qt::Vertical)[0]);
+    QCOMPARE(QString("%1..%2 %3").arg(lanes->min()).arg(lanes->max()).arg(lanes->categoriesLabels().join('|')),
+             "0..1 N2 L1");
 
     const QStringList before{"5", "closed"}, after{"6", "open"}, past{"-", "-"};
     for (const auto &[ms, expected] : {std::pair{1039999LL, before}, {1040000LL, after}, {1200000LL, past}}) {
@@ -134,7 +142,8 @@ void TestTrendWindow::alarmShadingAndReadout()
         return countPixels(plot->grab().toImage(), QRect(x - 1, int(area.top()), 3, int(area.height())),
                            [](const QColor &c) { return c.lightness() < 120; });
     };
-    QVERIFY(darkNear1050(1050000) > darkNear1050(1200000) + 50);
+    const int at1050 = darkNear1050(1050000); // and once taken away, not at all
+    QVERIFY(at1050 > darkNear1050(TrendPlot::noCursor) + 50 && at1050 > darkNear1050(1200000) + 50);
 }
 
 void TestTrendWindow::navigation_data()

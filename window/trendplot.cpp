@@ -216,10 +216,11 @@ qreal TrendPlot::naturalLeft() const
 
 void TrendPlot::setLeftPad(qreal pad)
 {
+    // Rounded, not cut: the two plot areas then start within half a pixel.
     QMargins margins = chart->margins();
-    if (margins.left() == int(pad))
+    if (margins.left() == qRound(pad))
         return;
-    margins.setLeft(int(pad));
+    margins.setLeft(qRound(pad));
     chart->setMargins(margins);
 }
 

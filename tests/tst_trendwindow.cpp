@@ -119,6 +119,7 @@ void TestTrendWindow::alarmShadingAndReadout()
     // The valve's lane, labelled: closed low in it, open high.
     auto *valves = window.findChild<TrendPlot *>("ValvePlot");
     const QRectF lane = valves->plotRect();
+    QCOMPARE(lane.left(), window.findChild<TrendPlot *>("FlowPlot")->plotRect().left()); // the plots line up
     const auto valveDrawn = [](QColor c) { return c == 0x17a53f; };
     for (const auto &[ms, level] : {std::pair{1020000, 0.85}, {1070000, 0.15}}) {
         const QPointF at(lane.left() + lane.width() * (ms - 1000000) / 1e5, lane.top() + lane.height() * level);
@@ -177,6 +178,7 @@ void TestTrendWindow::navigation()
     window.resize(900, 600);
     window.show();
     window.setRange(1040000, 1060000);
+    QTRY_VERIFY(!window.isBusy());
     auto *plot = window.findChild<TrendPlot *>("FlowPlot");
     const QRectF area = plot->plotRect();
     const auto moveTo = [&](QPointF at, Qt::MouseButtons buttons) {
@@ -286,6 +288,8 @@ void TestTrendWindow::valueAxis()
         ranges << QString("%1..%2").arg(axis->min()).arg(axis->max());
     }
     QCOMPARE(ranges, (QStringList{"-20..100", "0..100"}));
+    QCOMPARE(window.findChild<TrendPlot *>("ValvePlot")->plotRect().left(), // the plots line up
+             window.findChild<TrendPlot *>("FlowPlot")->plotRect().left());
     window.setRange(1000000, 1000000); // a second at least
     QCOMPARE(window.rangeTo(), 1001000);
 }

@@ -268,12 +268,12 @@ void TestTrendWindow::filesAndNames()
     QVERIFY2(names.contains("MFC1 #d21d1d") && names.contains("(no name) #17a53f"), qPrintable(names.join('|')));
 }
 
-// The value axis follows the curves shown, also when only its low end moves.
+// The value axis follows the curves shown, also when only one of its ends moves.
 void TestTrendWindow::valueAxis()
 {
     TrendModel model;
     model.addRecord("Rec.log", RecordReader().readText("#Time\tMFC1\n" + row(1000, "-5") + row(1050, "80") +
-                                                       row(1100, "80")));
+                                                       row(1100, "80") + row(1150, "200")));
     TrendWindow window(&model, nullptr);
     window.resize(900, 600);
     window.show();
@@ -282,12 +282,12 @@ void TestTrendWindow::valueAxis()
     auto *axis = qobject_cast<QValueAxis *>(axes.value(0));
     QVERIFY(axis);
     QStringList ranges;
-    for (const qint64 from : {1000000, 1060000}) {
-        window.setRange(from, 1100000);
+    for (const auto &[from, to] : {std::pair{1000000, 1100000}, {1060000, 1100000}, {1060000, 1160000}}) {
+        window.setRange(from, to);
         QTRY_VERIFY(!window.isBusy());
         ranges << QString("%1..%2").arg(axis->min()).arg(axis->max());
     }
-    QCOMPARE(ranges, (QStringList{"-20..100", "0..100"}));
+    QCOMPARE(ranges, (QStringList{"-20..100", "0..100", "0..250"}));
     QCOMPARE(window.findChild<TrendPlot *>("ValvePlot")->plotRect().left(), // the plots line up
              window.findChild<TrendPlot *>("FlowPlot")->plotRect().left());
     window.setRange(1000000, 1000000); // a second at least

@@ -60,7 +60,8 @@ bool Config::readFile(const QString &path)
 bool Config::readFrom(const QString &path, const QString &includer, int includeLine)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    // No name is no file: not handed to the file system, which would only warn.
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug().noquote() << QStringLiteral("Can't open config file : ") + path;
         if (includer.isEmpty() && path.isEmpty())
             issues.append({QString(), 0, QStringLiteral("no configuration file to read")});

@@ -110,6 +110,8 @@ void TestStartup::commandLine_data()
     QTest::newRow("check: unused arguments warned")
         << "kestrune" << QStringList{"-check", "stray", "-c", plant, "-x", "-e"} << 0
         << "kestrune: argument not used: stray";
+    QTest::newRow("check: -c without a file") << "kestrune" << QStringList{"-check", "-c"} << 1
+                                              << "Can't open config file : \nno configuration file to read\n";
     static QTemporaryDir elsewhere; // the mistakes are reported by their place; nothing is written
     QFile bad(elsewhere.filePath("bad.cfg"));
     QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("VALVE 3 2 N2 1.0 Purge\n") > 0);

@@ -158,9 +158,12 @@ void TestPlant::rules_data()
         << QStringList{"Setting a time to open:: for N2 L1 : 1.5", "Setting a time to close:: for Ar L2 : 10",
                        "Setting a time to close:: for H2 L3 : 0"};
     QTest::newRow("one second at least")
-        << three + "TIME_TO_OPEN VALVE 1 0.001\n" << QStringList{"N2 L1: opens after 1000"}
+        << three + "TIME_TO_OPEN VALVE 1 0.001\nTIME_TO_CLOSE VALVE 2 0.01\n"
+        << QStringList{"N2 L1: opens after 1000", "Ar L2: closes after 1000"}
         << QStringList{"Valv [N2 L1] : time to open 0.001 min is below one second; one second is used",
-                       "Setting a time to open:: for N2 L1 : 0.001"};
+                       "Setting a time to open:: for N2 L1 : 0.001",
+                       "Valv [Ar L2] : time to close 0.01 min is below one second; one second is used",
+                       "Setting a time to close:: for Ar L2 : 0.01"};
 }
 
 void TestPlant::rules()

@@ -116,8 +116,7 @@ void TestTrendWindow::alarmShadingAndReadout()
     QVERIFY2(qAbs(clear.red() - clear.blue()) < 20, qPrintable(clear.name()));
     const int step = int(area.left() + area.width() * 0.4); // 5 to 6: drawn upright where it happens
     QVERIFY(countPixels(image, QRect(step - 1, 0, 3, image.height()), [](QColor c) { return c == 0xd21d1d; }) > 20);
-    // The valve's lane, labelled: closed low in it, open high.
-    auto *valves = window.findChild<TrendPlot *>("ValvePlot");
+    auto *valves = window.findChild<TrendPlot *>("ValvePlot"); // its lane, labelled: closed low in it, open high
     const QRectF lane = valves->plotRect();
     QCOMPARE(lane.left(), window.findChild<TrendPlot *>("FlowPlot")->plotRect().left()); // the plots line up
     const auto valveDrawn = [](QColor c) { return c == 0x17a53f; };

@@ -121,7 +121,7 @@ void TestDiagram::diamond()
     QVERIFY(big.loggedIn());
     big.valve()->showStat(true);
     const QImage img = big.diagramImage();
-    big.server.send("C.2>Kestrune.Top SetNewGas Xe 10"); // found last: each junction is searched once
+    big.server.sendRaw("C.3>Kestrune.Top GetNowGas\nC.2>Kestrune.Top SetNewGas Xe 10\n"); // each junction met once
     QVERIFY(QTest::qWaitFor([&] { return big.server.lines().contains("Kestrune.Top>C.2 Ok: 10"); }, 10000));
     QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed()))); // 2^30 paths would take hours
     QCOMPARE(img.pixelColor(196, 20), gas); // a pipe into the top MFC

@@ -87,7 +87,7 @@ void TestPlant::nodesAndLinks()
                     "CONNECT Valve 1 NODE 4\nCONNECT VALVE 2 NODE 4\nCONNECT VALVE 1 NODE 4\n"
                     "TELSO_CH L1 VALVE 1\nTELSO_CH L2 VALVE 1\nTELSO_CH \"\" VALVE 1\nEXCLUSIVE 1 2 99\nEXCLUSIVE 2 1 1\n"
                     "REMOTE_CLIENTS Op a.b\nVALVE 7\nVALVE 3 2 \"N2,Ar\" 1.5 \"Line A\" Dev1 ch3 10 20 5 6 n_on extra\n"
-                    "VALVE 4 x Ar abc L Dev1 ch4 1.5 y 3 4 NON\n");
+                    "VALVE 4 -1 Ar abc L Dev1 ch4 1.5 y 3 4 NON\n");
     MessageCapture capture;
     Body body;
     QStringList items; // name|column|gas|gases|label|cf|x,y,w,h|device|channel|normally on|on

@@ -217,10 +217,11 @@ qreal TrendPlot::naturalLeft() const
 void TrendPlot::setLeftPad(qreal pad)
 {
     // Rounded, not cut: the two plot areas then start within half a pixel.
+    const int left = qRound(pad);
     QMargins margins = chart->margins();
-    if (margins.left() == qRound(pad))
+    if (margins.left() == left)
         return;
-    margins.setLeft(qRound(pad));
+    margins.setLeft(left);
     chart->setMargins(margins);
 }
 

@@ -43,6 +43,8 @@ public:
     BusRouter &router() { return routes; }
 
     void reply(const TMsg &msg, const QString &text);
+    // The same with the answer in parts, written as one text.
+    void reply(const TMsg &msg, std::initializer_list<QStringView> text);
     bool sendCommand(const QString &sub, const QString &to, const QString &cmd, const QString &params = QString());
     void sendEvent(const QString &sub, const QString &text);
 
@@ -121,23 +123,24 @@ signals:
     void disconnected();
     // linkState(), lostAt() or nextAttemptAt() changed.
     void linkChanged();
-    void AskSetNewGas(TMsg msg);
-    void AskSetPurge(TMsg msg);
-    void AskGetMinFlow(TMsg msg);
-    void AskGetNowGas(TMsg msg);
-    void askStat(TMsg msg);
-    void AnsIsOn(TMsg msg);
-    void AnsGetValue(TMsg msg);
-    void AnsGetSettingValue(TMsg msg);
-    void EvChangedIsOn(TMsg msg);
-    void EvChangedValue(TMsg msg);
-    void EvChangedSettingValue(TMsg msg);
+    void AskSetNewGas(const TMsg &msg);
+    void AskSetPurge(const TMsg &msg);
+    void AskGetMinFlow(const TMsg &msg);
+    void AskGetNowGas(const TMsg &msg);
+    void askStat(const TMsg &msg);
+    void AnsIsOn(const TMsg &msg);
+    void AnsGetValue(const TMsg &msg);
+    void AnsGetSettingValue(const TMsg &msg);
+    void EvChangedIsOn(const TMsg &msg);
+    void EvChangedValue(const TMsg &msg);
+    void EvChangedSettingValue(const TMsg &msg);
 
 private:
     Q_DISABLE_COPY(Telso)
 
     bool nextLine(QByteArrayView &line);
     bool writeLine(std::initializer_list<QStringView> parts);
+    bool writeLine(const QStringView *first, const QStringView *last);
     void answerChallenge(QByteArrayView line);
     void dispatch(QByteArrayView line);
     void finishLogin();
@@ -153,6 +156,7 @@ private:
     QByteArray pending; // received bytes; lines before pendingAt are taken
     qsizetype pendingAt = 0;
     bool skipping = false; // inside an overlong line, dropping up to its line feed
+    QByteArray lineOut;    // the line being written, its allocation kept
 
     QTimer *retryTimer = nullptr;
     QTimer *loginTimer = nullptr;

@@ -96,13 +96,13 @@ QString aMFC::typeName() const
 
 void aMFC::appendStatusText(QString &out) const
 {
-    out += QLatin1String("M[");
+    out += u"M[";
     out += label;
-    out += QLatin1Char(',');
-    out += shortest(mfcSV);
-    out += QLatin1Char(',');
-    out += shortest(mfcPV);
-    out += QLatin1Char(']');
+    out += u',';
+    out += svText.of(mfcSV);
+    out += u',';
+    out += pvText.of(mfcPV);
+    out += u']';
 }
 
 bool aMFC::takeRouteFlow(const QString &flowText, double &kept)
@@ -111,14 +111,14 @@ bool aMFC::takeRouteFlow(const QString &flowText, double &kept)
     return true;
 }
 
-void aMFC::scaleMixture(GasMixture &shares) const
+void aMFC::scaleMixture(GasMixture &shares, qsizetype from) const
 {
     double total = 0.0;
-    for (const GasShare &share : std::as_const(shares))
-        total += share.amount;
+    for (qsizetype i = from; i < shares.size(); ++i)
+        total += shares.at(i).amount;
     if (total > 0) {
-        for (GasShare &share : shares)
-            share.amount = share.amount / total * shownValue;
+        for (qsizetype i = from; i < shares.size(); ++i)
+            shares[i].amount = shares.at(i).amount / total * shownValue;
     }
 }
 

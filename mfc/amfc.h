@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/shortesttext.h"
 #include "nodes/anode.h"
 #include "ui_mfcc.h"
 #include "nodes/style.h"
@@ -29,7 +30,7 @@ public:
     QString deviceText() const override;
     void takeReport(const TMsg &msg) override;
     bool takeRouteFlow(const QString &flowText, double &kept) override;
-    void scaleMixture(GasMixture &shares) const override;
+    void scaleMixture(GasMixture &shares, qsizetype from) const override;
     void takePurge(double magnification) override;
     void stop() override;
     QString recordText() const override;
@@ -116,6 +117,9 @@ private:
     void showFlowAlarm();
 
     Style style;
+    // The flows as a status answer gives them.
+    mutable ShortestText svText;
+    mutable ShortestText pvText;
     bool flowAlarm = false;
     QDateTime flowSince;
     QString setPointStyle;

@@ -106,7 +106,7 @@ bool aNode::takeRouteFlow(const QString &, double &)
     return false;
 }
 
-void aNode::scaleMixture(GasMixture &) const {}
+void aNode::scaleMixture(GasMixture &, qsizetype) const {}
 
 void aNode::takePurge(double) {}
 
@@ -407,7 +407,7 @@ static void appendSubtreeStatus(const aNode *n, QString &out, bool &first)
     for (const aNode *child : std::as_const(n->children))
         appendSubtreeStatus(child, out, first);
     if (!first)
-        out += QLatin1Char(' ');
+        out += u' ';
     first = false;
     n->appendStatusText(out);
 }
@@ -417,10 +417,10 @@ void aNode::askStat(const TMsg &msg)
     if (msg.toSub.isEmpty() || !busNames.contains(msg.toSub))
         return;
     QString text;
-    text.reserve(128);
-    text += QLatin1Char('@');
+    text.reserve(256);
+    text += u'@';
     text += msg.cmd;
-    text += QLatin1Char(' ');
+    text += u' ';
     bool first = true;
     appendSubtreeStatus(this, text, first);
     telso->reply(msg, text);

@@ -68,9 +68,9 @@ public:
     // opens (closes for 0), an MFC takes it as its set point and returns true
     // with the set point it kept in kept.
     virtual bool takeRouteFlow(const QString &flowText, double &kept);
-    // Turns the shares of the gases flowing in into flows (an MFC, by what
-    // it measures).
-    virtual void scaleMixture(GasMixture &shares) const;
+    // Turns the shares of the gases flowing in (those of shares from index
+    // from on) into flows (an MFC, by what it measures).
+    virtual void scaleMixture(GasMixture &shares, qsizetype from) const;
     virtual void takePurge(double magnification);
     // Stop All: a valve closes, an MFC is set to 0.
     virtual void stop();
@@ -100,7 +100,8 @@ public:
     static bool applyGasRoute(const QList<aNode *> &route, const QString &flowText, double &applied);
     static GasMixture gasShares(aNode *n);
     static GasMixture gasShares(aNode *n, FlowMemo &memo);
-    static GasMixture mergeGasShares(const GasMixture &shares);
+    static void appendGasShares(aNode *n, FlowMemo &memo, GasMixture &out);
+    static void mergeGasShares(GasMixture &shares, qsizetype from);
     QString nowGasText();
     QString nowGasText(FlowMemo &memo);
     static void setPurgeTree(aNode *n, double magnification);

@@ -76,13 +76,24 @@ GasMixture aNode::gasShares(aNode *n)
 
 GasMixture aNode::gasShares(aNode *n, FlowMemo &memo)
 {
+    GasMixture shares;
+    appendGasShares(n, memo, shares);
+    return shares;
+}
+
+// Adds n's mixture to the end of out; the subtree's shares are scaled and
+// merged where they lie, so that one list serves the whole walk.
+void aNode::appendGasShares(aNode *n, FlowMemo &memo, GasMixture &out)
+{
     const bool kept = memo.everyMixture || n->parents.size() > 1;
     if (kept) {
         const auto known = memo.mixture.constFind(n);
-        if (known != memo.mixture.constEnd())
-            return *known;
+        if (known != memo.mixture.constEnd()) {
+            out += *known;
+            return;
+        }
     }
-    GasMixture result;
+    const qsizetype from = out.size();
     if (n->children.isEmpty()) {
         // A source is reported as it is, one entry per configured gas.
         const double amount = n->isOn() ? 1.0 : 0.0;
@@ -90,37 +101,42 @@ GasMixture aNode::gasShares(aNode *n, FlowMemo &memo)
             GasShare share;
             share.amount = amount;
             share.gas = g;
-            result.append(share);
+            out.append(std::move(share));
         }
     } else {
         for (aNode *child : std::as_const(n->children))
-            result += gasShares(child, memo);
-        n->scaleMixture(result);
-        result = mergeGasShares(result);
+            appendGasShares(child, memo, out);
+        n->scaleMixture(out, from);
+        mergeGasShares(out, from);
     }
     if (kept)
-        memo.mixture.insert(n, result);
-    return result;
+        memo.mixture.insert(n, out.mid(from));
 }
 
-GasMixture aNode::mergeGasShares(const GasMixture &shares)
+// One entry per gas from index from on, in the order each gas first
+// appears; gases that add up to nothing are left out.
+void aNode::mergeGasShares(GasMixture &shares, qsizetype from)
 {
-    GasMixture work = shares;
-    GasMixture merged;
-    for (qsizetype i = 0; i < work.size(); ++i) {
-        if (!work.at(i).valid)
+    qsizetype kept = from;
+    for (qsizetype i = from; i < shares.size(); ++i) {
+        GasShare &share = shares[i];
+        if (!share.valid)
             continue;
-        GasShare share = work.at(i);
-        for (qsizetype j = i + 1; j < work.size(); ++j) {
-            if (work.at(j).valid && work.at(j).gas == share.gas) {
-                share.amount += work.at(j).amount;
-                work[j].valid = false;
+        for (qsizetype j = i + 1; j < shares.size(); ++j) {
+            GasShare &same = shares[j];
+            if (same.valid && same.gas == share.gas) {
+                share.amount += same.amount;
+                same.valid = false;
             }
         }
-        if (share.amount > 0)
-            merged.append(share);
+        if (share.amount > 0) {
+            // kept <= i: only entries already taken in are overwritten.
+            if (kept != i)
+                shares[kept] = std::move(share);
+            ++kept;
+        }
     }
-    return merged;
+    shares.resize(kept);
 }
 
 QString aNode::nowGasText()
@@ -133,7 +149,8 @@ QString aNode::nowGasText()
 QString aNode::nowGasText(FlowMemo &memo)
 {
     QString text;
-    const GasMixture shares = gasShares(this, memo);
+    GasMixture shares;
+    appendGasShares(this, memo, shares);
     for (const GasShare &share : shares) {
         if (!text.isEmpty())
             text += QLatin1Char(' ');
@@ -181,7 +198,7 @@ void aNode::AskGetNowGas(const TMsg &msg)
     QString text = nowGasText();
     if (text.isEmpty())
         text = QStringLiteral("None");
-    telso->reply(msg, QLatin1Char('@') + msg.cmd + QLatin1Char(' ') + text);
+    telso->reply(msg, {u"@", msg.cmd, u" ", text});
 }
 
 void aNode::AskSetPurge(const TMsg &msg)

@@ -54,6 +54,8 @@ private slots:
     void receive();
     void backlogBound();
     void sendAndClose();
+    void encoding_data();
+    void encoding();
     void portNumber();
 };
 
@@ -214,6 +216,37 @@ void TestTelso::sendAndClose()
     s.server.sendRaw("A>Kestrune Stat\nB>Kestrune Stat\n");
     QTRY_COMPARE_WITH_TIMEOUT(s.telso.socket, nullptr, 10000);
     QCOMPARE(rec.seen, QStringList{"askStat|A|Stat|"});
+}
+
+// Plain text goes out eight characters at a time; whatever needs changing
+// is found wherever it lies in such a run, and what follows it is not lost.
+void TestTelso::encoding_data()
+{
+    QTest::addColumn<QStringList>("parts");
+    QTest::addColumn<QString>("wire");
+    const QString run = QStringLiteral("abcdefgh");
+    QTest::newRow("breaks") << QStringList{"\n" + run + "\r" + run + "1234567\n"} << " " + run + " " + run + "1234567 ";
+    QTest::newRow("Latin-1") << QStringList{u"\u00e9\u00ff\u0080abcde"_qs + run} << u"\u00e9\u00ff\u0080abcde"_qs + run;
+    // Outside Latin-1 with a line break's or a letter's low byte.
+    QTest::newRow("wide") << QStringList{u"abcdefg\u010a\uff0d\u0161"_qs + run} << "abcdefg???" + run;
+    QTest::newRow("pair in a run") << QStringList{u"abcdefg\U0001F600abcdefg"_qs} << "abcdefg?abcdefg";
+    QTest::newRow("pair split") << QStringList{run.left(7) + QChar(0xd83d), QChar(0xde00) + run} << "abcdefg?abcdefgh";
+}
+
+void TestTelso::encoding()
+{
+    QFETCH(QStringList, parts);
+    QFETCH(QString, wire);
+    Session s;
+    QVERIFY(loginTelso(s.telso, s.server));
+    TMsg msg;
+    msg.parse("C>Kestrune.L Stat");
+    if (parts.size() == 1)
+        s.telso.reply(msg, parts.first());
+    else
+        s.telso.reply(msg, {parts.first(), parts.last()});
+    QVERIFY(s.server.waitForLines(1));
+    QCOMPARE(s.server.lines(), QStringList{"Kestrune.L>C " + wire});
 }
 
 void TestTelso::portNumber()

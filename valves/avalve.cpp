@@ -116,9 +116,9 @@ void aValve::doubleClickAction()
 
 void aValve::appendStatusText(QString &out) const
 {
-    out += QLatin1String("V[");
+    out += u"V[";
     out += label;
-    out += stat ? QLatin1String(",Open]") : QLatin1String(",Close]");
+    out += stat ? QStringView(u",Open]") : QStringView(u",Close]");
 }
 
 bool aValve::takeRouteFlow(const QString &flowText, double &)

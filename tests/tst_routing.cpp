@@ -94,14 +94,14 @@ void TestRouting::requests_data()
                                     run + "1", value + "2147483647", ok + "1e300"};
     QTest::newRow("name in other letters") << L{} << "Client.p>Kestrune.line1 SetNewGas N2 5" << L{};
 
-    // M measures 50, M2 nothing; the mixed source adds 1 of each gas.
+    // M measures 50, M2 4; the mixed source adds 1 of each gas.
     QTest::newRow("MFC over open N2 and Ar")
         << L{"1", "2"} << "Client.p>Kestrune.M1 GetNowGas" << L{"Kestrune.M1>Client.p @GetNowGas 25 N2 25 Ar"};
     QTest::newRow("nothing open") << L{} << "Client.p>Kestrune.M1 GetGas" << L{"Kestrune.M1>Client.p @GetGas None"};
     QTest::newRow("same gas merged") << L{} << "Client.p>Kestrune.Mix GetNowGas"
                                      << L{"Kestrune.Mix>Client.p @GetNowGas 2 N2 1 Ar"};
     QTest::newRow("whole line") << L{"1", "2", "3"} << line1 + "GetGas"
-                                << L{"Kestrune.Line1>Client.p @GetGas 26 N2 26 Ar"};
+                                << L{"Kestrune.Line1>Client.p @GetGas 30 N2 26 Ar"};
 
     // M is set to 10, M2 to 20.
     const auto purged = [&](const QString &mode, const QString &v1, const QString &v2) {
@@ -130,7 +130,8 @@ void TestRouting::requests()
     for (const auto &n : plant.owned)
         if (n->nodeKind == aNode::Valve && open.contains(n->nodeName))
             static_cast<aValve *>(n.get())->vOpen();
-    plant.bus.settle({QStringLiteral("Dev1.ch1>Kestrune _ChangedValue 50")});
+    plant.bus.settle(
+        {QStringLiteral("Dev1.ch1>Kestrune _ChangedValue 50"), QStringLiteral("Dev2>Kestrune _ChangedValue 4")});
     QStringList seen = plant.bus.settle({request});
     seen.removeIf([](const QString &line) { return line.contains(QLatin1String(">System _Ev")); });
     QCOMPARE(seen, lines);

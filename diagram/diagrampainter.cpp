@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -184,21 +185,16 @@ QRectF DiagramPainter::measured(int flags, const QString &text)
 
 DiagramPainter::Segment DiagramPainter::placeRun(Segment seg) const
 {
-    bool moved = true;
-    while (moved) {
-        moved = false;
-        for (const Segment &other : segments) {
-            if (other.y == seg.y && other.x0 <= seg.x1 && seg.x0 <= other.x1) {
-                // At magnitudes where 6 units vanish, raising cannot help.
-                if (seg.y + 6.0 == seg.y)
-                    break;
-                seg.y += 6.0;
-                moved = true;
-                break;
-            }
-        }
+    for (;;) {
+        const auto level = runs.constFind(seg.y);
+        if (level == runs.cend())
+            return seg;
+        const auto overlaps = [&seg](const Segment &other) { return other.x0 <= seg.x1 && seg.x0 <= other.x1; };
+        // At magnitudes where 6 units vanish, raising cannot help.
+        if (std::none_of(level->cbegin(), level->cend(), overlaps) || seg.y + 6.0 == seg.y)
+            return seg;
+        seg.y += 6.0;
     }
-    return seg;
 }
 
 void DiagramPainter::drawPipe(aNode *up, aNode *down)
@@ -214,7 +210,7 @@ void DiagramPainter::drawPipe(aNode *up, aNode *down)
     const double yTo = double(down->y) - double(down->h);
 
     const Segment seg = placeRun({std::min(startX, endX), std::max(startX, endX), yFrom + 0.45 * (yTo - yFrom)});
-    segments.append(seg);
+    runs[seg.y].append(seg);
 
     p->setPen(shown(up->isFlowing(memo) ? pipeGasPen : pipeNoGasPen));
     const int xs = px(coord.toDispX(startX));

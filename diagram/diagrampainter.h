@@ -48,8 +48,9 @@ private:
     const ChCoord &coord;
     bool live;
     FlowMemo memo;
-    // Horizontal pipe runs drawn so far, kept apart from each other.
-    QList<Segment> segments;
+    // Horizontal pipe runs drawn so far, by height, kept apart from each
+    // other: a run is checked only against those at its own height.
+    QHash<double, QList<Segment>> runs;
     // Many labels repeat (a gas names every valve of its line), and each
     // measurement lays the text out anew.
     QHash<std::pair<int, QString>, QRectF> extents;

@@ -40,12 +40,13 @@ bool TrendModel::loadRecord(const QString &path)
 
 qsizetype TrendModel::find(TrendSeries::Kind kind, const QString &label, int occurrence) const
 {
-    for (qsizetype i = 0; i < curves.size(); ++i) {
-        const TrendSeries &s = curves.at(i);
-        if (s.kind == kind && s.occurrence == occurrence && s.label == label)
-            return i;
-    }
-    return -1;
+    return curveIndex.value({label, curveKey(kind, occurrence)}, -1);
+}
+
+void TrendModel::addCurve(const TrendSeries &s)
+{
+    curveIndex.insert({s.label, curveKey(s.kind, s.occurrence)}, curves.size());
+    curves.append(s);
 }
 
 qsizetype TrendModel::addLiveCurve(TrendSeries::Kind kind, const QString &label, int occurrence)
@@ -56,8 +57,8 @@ qsizetype TrendModel::addLiveCurve(TrendSeries::Kind kind, const QString &label,
         s.kind = kind;
         s.label = label;
         s.occurrence = occurrence;
-        curves.append(s);
-        i = curves.size() - 1;
+        i = curves.size();
+        addCurve(s);
         emit curvesAdded();
     }
     curves[i].live = true;
@@ -76,7 +77,7 @@ void TrendModel::addRecord(const QString &fileName, const RecordData &data)
     for (const TrendSeries &s : data.series) {
         const qsizetype i = find(s.kind, s.label, s.occurrence);
         if (i < 0) {
-            curves.append(s);
+            addCurve(s);
             added = true;
         } else {
             curves[i].merge(s);

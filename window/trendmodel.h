@@ -4,6 +4,7 @@
 #include "window/recordreader.h"
 #include "window/trendseries.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -64,6 +65,11 @@ private:
     Q_DISABLE_COPY(TrendModel)
 
     QList<TrendSeries> curves;
+    // Where each curve is, by label, kind and occurrence: a large plant adds
+    // thousands, each looked up first.
+    QHash<std::pair<QString, qint64>, qsizetype> curveIndex;
+    static qint64 curveKey(TrendSeries::Kind kind, int occurrence) { return qint64(kind) << 32 | quint32(occurrence); }
+    void addCurve(const TrendSeries &s);
     QList<AlarmInterval> intervals;
     QStringList loaded;
     int loading = 0;

@@ -173,6 +173,10 @@ void TestTrendReader::filesJoinInTimeOrder()
     for (const AlarmInterval &a : model.alarms())
         kept += a.source;
     QCOMPARE(kept, "bc");
+    // The same label is another curve for another occurrence or kind.
+    QCOMPARE(model.addLiveCurve(TrendSeries::Flow, "M2", 0), live);
+    QCOMPARE(model.addLiveCurve(TrendSeries::Flow, "M2", 1), model.count() - 1);
+    QCOMPARE(model.addLiveCurve(TrendSeries::SetPoint, "M2", 1), model.count() - 1);
 }
 
 void TestTrendReader::decimate_data()

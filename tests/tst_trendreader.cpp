@@ -175,8 +175,10 @@ void TestTrendReader::filesJoinInTimeOrder()
     QCOMPARE(kept, "bc");
     // The same label is another curve for another occurrence or kind.
     QCOMPARE(model.addLiveCurve(TrendSeries::Flow, "M2", 0), live);
-    QCOMPARE(model.addLiveCurve(TrendSeries::Flow, "M2", 1), model.count() - 1);
-    QCOMPARE(model.addLiveCurve(TrendSeries::SetPoint, "M2", 1), model.count() - 1);
+    for (const auto kind : {TrendSeries::Flow, TrendSeries::SetPoint}) {
+        const qsizetype added = model.addLiveCurve(kind, "M2", 1);
+        QCOMPARE(added, model.count() - 1);
+    }
 }
 
 void TestTrendReader::decimate_data()

@@ -22,13 +22,24 @@ const CommandRow CommandTable[] = {
     {"", CmdUnknown},
 };
 
-int commandCode(QStringView word)
+template <typename Text>
+static int codeOf(Text word)
 {
     for (const CommandRow *row = CommandTable; row->word[0] != '\0'; ++row) {
         if (word == QLatin1String(row->word))
             return row->code;
     }
     return CmdUnknown;
+}
+
+int commandCode(QStringView word)
+{
+    return codeOf(word);
+}
+
+int commandCode(QLatin1String word)
+{
+    return codeOf(word);
 }
 
 QString commandWord(int code)

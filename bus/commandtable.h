@@ -32,6 +32,7 @@ enum CommandCode {
 
 // The code of word (exact, case-sensitive), CmdUnknown when it is not listed.
 int commandCode(QStringView word);
+int commandCode(QLatin1String word);
 // The word of a listed code, as a text that costs nothing to copy; empty
 // for CmdUnknown.
 QString commandWord(int code);

@@ -283,7 +283,7 @@ void Telso::answerChallenge(QByteArrayView line)
 void Telso::dispatch(QByteArrayView line)
 {
     TMsg msg;
-    msg.parse(QString::fromUtf8(line));
+    msg.parseUtf8(line);
     switch (msg.kind) {
     case TMsg::Reply:
     case TMsg::Event:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
@@ -26,10 +27,14 @@ public:
     int kind = Unparsed;
     int code = 14;
 
+    // The same from the bytes of a line as they arrive (UTF-8).
+    int parseUtf8(QByteArrayView line);
+
 private:
     void clear();
-    // The command word and parameters after the destination, which ends at b1.
-    int takeCommand(const QString &line, qsizetype b1);
+    // Fills the fields from a line as simplifying leaves it.
+    template <typename Text>
+    int parseSimplified(Text line);
 };
 
 Q_DECLARE_METATYPE(TMsg)

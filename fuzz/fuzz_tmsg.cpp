@@ -18,6 +18,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                                                 : msg.toName));
     }
 
+    // Read from the bytes as they arrive, the line gives the same message.
+    TMsg fromBytes;
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    TMsg fromText;
+    FUZZ_CHECK(fromBytes.parseUtf8(bytes) == fromText.parse(QString::fromUtf8(bytes)));
+    FUZZ_CHECK(fromBytes.from == fromText.from && fromBytes.fromName == fromText.fromName &&
+               fromBytes.fromSub == fromText.fromSub && fromBytes.to == fromText.to &&
+               fromBytes.toName == fromText.toName && fromBytes.toSub == fromText.toSub &&
+               fromBytes.cmd == fromText.cmd && fromBytes.params == fromText.params &&
+               fromBytes.paramList == fromText.paramList && fromBytes.code == fromText.code);
+
     // A message parsed again holds nothing of the line before.
     TMsg reused;
     reused.parse(QStringLiteral("A.a>B.b _Ev x y"));

@@ -150,6 +150,8 @@ QString aNode::nowGasText(FlowMemo &memo)
 {
     QString text;
     GasMixture shares;
+    // Room for a line's few gases, taken once.
+    shares.reserve(8);
     appendGasShares(this, memo, shares);
     for (const GasShare &share : shares) {
         if (!text.isEmpty())

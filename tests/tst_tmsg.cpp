@@ -36,6 +36,9 @@ void TestTMsg::parse_data()
     row("no greater-than", "hello  world", "|||||||hello world|3|14");
     row("empty line", " \t ", "||||||||3|14");
     row("blank inside sender", "X Stat Y>Z", "|||||||X Stat Y>Z|3|14");
+    row("not ASCII", "Gr\u00fc\u00dfe.a>B\u3000Stat \u00fc", "Gr\u00fc\u00dfe.a|Gr\u00fc\u00dfe|a|B|B||Stat|\u00fc|0|7",
+        {"\u00fc"});
+    row("control character kept", "A>B x\x01 y", "A|A||B|B||x\x01|y|0|14", {"y"});
 }
 
 // Every line is parsed into a message that already held another one, so
@@ -46,13 +49,16 @@ void TestTMsg::parse()
     QFETCH(QString, fields);
     QFETCH(QStringList, paramList);
 
-    TMsg msg;
-    msg.parse(QStringLiteral("Old.sub>Older.sub OldCmd p1 p2"));
-    const int kind = msg.parse(line);
-    const QStringList got{msg.from, msg.fromName, msg.fromSub, msg.to, msg.toName, msg.toSub, msg.cmd, msg.params};
-    QCOMPARE(QStringLiteral("%1|%2|%3").arg(got.join(QLatin1Char('|'))).arg(kind).arg(msg.code), fields);
-    QCOMPARE(msg.paramList, paramList);
-    QCOMPARE(msg.kind, kind);
+    // The same read from the line's bytes, as they arrive.
+    for (const bool bytes : {false, true}) {
+        TMsg msg;
+        msg.parse(QStringLiteral("Old.sub>Older.sub OldCmd p1 p2"));
+        const int kind = bytes ? msg.parseUtf8(line.toUtf8()) : msg.parse(line);
+        const QStringList got{msg.from, msg.fromName, msg.fromSub, msg.to, msg.toName, msg.toSub, msg.cmd, msg.params};
+        QCOMPARE(QStringLiteral("%1|%2|%3").arg(got.join(QLatin1Char('|'))).arg(kind).arg(msg.code), fields);
+        QCOMPARE(msg.paramList, paramList);
+        QCOMPARE(msg.kind, kind);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTMsg)

@@ -3,6 +3,7 @@
 #include "bus/telso.h"
 
 #include "bus/commandtable.h"
+#include "bus/lineencoding.h"
 
 #include <QDebug>
 #include <QMetaMethod>
@@ -12,10 +13,6 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 // Every send is exactly one line on the wire, whatever its parts hold.
@@ -24,76 +21,6 @@ QString oneLine(QString text)
     text.replace(QLatin1Char('\r'), QLatin1Char(' '));
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return text;
-}
-
-#if defined(__SSE2__)
-// Copies the leading run of from..end that goes out unchanged (Latin-1,
-// no line break), eight characters at a time; returns where it stopped.
-const char16_t *copyPlainRun(const char16_t *from, const char16_t *const end, char *&to)
-{
-    const __m128i highByte = _mm_set1_epi16(short(0xff00));
-    const __m128i lineFeed = _mm_set1_epi16(u'\n');
-    const __m128i carriageReturn = _mm_set1_epi16(u'\r');
-    while (end - from >= 8) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
-        const __m128i latin1 = _mm_cmpeq_epi16(_mm_and_si128(units, highByte), _mm_setzero_si128());
-        const __m128i lineBreak =
-            _mm_or_si128(_mm_cmpeq_epi16(units, lineFeed), _mm_cmpeq_epi16(units, carriageReturn));
-        if (_mm_movemask_epi8(_mm_andnot_si128(lineBreak, latin1)) != 0xffff)
-            break;
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(to), _mm_packus_epi16(units, units));
-        to += 8;
-        from += 8;
-    }
-    return from;
-}
-#else
-const char16_t *copyPlainRun(const char16_t *from, const char16_t *, char *&)
-{
-    return from;
-}
-#endif
-
-// One line on the wire from its parts, into out: Latin-1 with one "?" for
-// every character outside it, also for those that take two UTF-16 units (a
-// pair split across two parts included), line breaks as blanks, and the line
-// feed. out keeps its allocation from one line to the next.
-void encodeLine(QByteArray &out, const QStringView *first, const QStringView *last)
-{
-    qsizetype size = 1;
-    for (const QStringView *part = first; part != last; ++part)
-        size += part->size();
-    out.resize(size);
-    char *to = out.data();
-    bool pairStarted = false;
-    for (const QStringView *part = first; part != last; ++part) {
-        const char16_t *from = part->utf16();
-        const char16_t *const end = from + part->size();
-        if (pairStarted && from != end && QChar::isLowSurrogate(*from))
-            ++from;
-        pairStarted = false;
-        while (from != end) {
-            from = copyPlainRun(from, end, to);
-            if (from == end)
-                break;
-            const char16_t u = *from++;
-            if (Q_LIKELY(u < 0x100 && u != u'\n' && u != u'\r')) {
-                *to++ = char(u);
-            } else if (u < 0x100) {
-                *to++ = ' ';
-            } else {
-                *to++ = '?';
-                if (QChar::isHighSurrogate(u)) {
-                    if (from == end)
-                        pairStarted = true;
-                    else if (QChar::isLowSurrogate(*from))
-                        ++from;
-                }
-            }
-        }
-    }
-    *to++ = '\n';
-    out.truncate(to - out.constData());
 }
 
 QString joined(const QStringView *first, const QStringView *last)

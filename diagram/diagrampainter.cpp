@@ -106,20 +106,26 @@ void DiagramPainter::drawDecoration(const QRect &figure, const NodeDecoration &d
     p->setFont(before);
 }
 
+QString DiagramPainter::labelText(aNode *n, FlowMemo &memo)
+{
+    QString text = n->nodeKind == aNode::Valve ? n->gas : n->label;
+    const QString gasText = n->nowGasText(memo);
+    if (!gasText.isEmpty())
+        text += QStringLiteral(" [") + gasText + QStringLiteral("]");
+    return text;
+}
+
 void DiagramPainter::drawLabel(aNode *n)
 {
     p->setPen(shown(textPen));
 
     const qint64 x = n->x, y = n->y, w = n->w, h = n->h;
-    QString text;
     qint64 boxLeft = x - 2 * w, boxWidth = 4 * w, boxLower = y - h / 2, boxHeight = h;
     int flags = Qt::AlignCenter;
     switch (n->nodeKind) {
     case aNode::PlainNode:
-        text = n->label;
         break;
     case aNode::Valve:
-        text = n->gas;
         boxLeft = x + w / 2;
         boxWidth = 2 * w;
         flags = Qt::AlignLeft | Qt::AlignVCenter;
@@ -128,7 +134,6 @@ void DiagramPainter::drawLabel(aNode *n)
         // A placeholder MFC shows no panel details, and no label here either.
         if (!n->labelShown())
             return;
-        text = n->label;
         boxLeft = x - w;
         boxWidth = 2 * w;
         boxLower = y - h / 4;
@@ -138,10 +143,7 @@ void DiagramPainter::drawLabel(aNode *n)
         return;
     }
 
-    const QString gasText = n->nowGasText(memo);
-    if (!gasText.isEmpty())
-        text += QStringLiteral(" [") + gasText + QStringLiteral("]");
-
+    const QString text = labelText(n, memo);
     const double l = coord.toDispX(double(boxLeft));
     const double r = l + coord.toDispW(double(boxWidth));
     const double lower = coord.toDispY(double(boxLower));

@@ -24,6 +24,9 @@ public:
     void drawNode(aNode *n, const NodeDecoration &decoration);
     // The pipe from up (which feeds) to down.
     void drawPipe(aNode *up, aNode *down);
+    // What the diagram writes beside a node: a valve's gas, another node's
+    // label, and the gases flowing through it in brackets.
+    static QString labelText(aNode *n, FlowMemo &memo);
 
 private:
     struct Segment

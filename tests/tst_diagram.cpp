@@ -1,4 +1,5 @@
 #include "diagram/chcoord.h"
+#include "diagram/diagrampainter.h"
 #include "diagram/gview.h"
 #include "support/configtext.h"
 #include "support/livepanel.h"
@@ -114,6 +115,8 @@ void TestDiagram::diamond()
     small.server.send("C.1>Kestrune.Top Stat");
     const QString stat = "Kestrune.Top>C.1 @Stat V[N2 A,Open]  V[Ar B,Close]   V[N2 A,Open]  V[Ar B,Close]   M[M,0,0]";
     QVERIFY(QTest::qWaitFor([&] { return small.server.lines().contains(stat); }, 10000));
+    FlowMemo memo;
+    QCOMPARE(DiagramPainter::labelText(small.valve(), memo), "N2 [1 N2]");
 
     QElapsedTimer timer;
     timer.start();

@@ -147,21 +147,25 @@ void TestTrendReader::filesJoinInTimeOrder()
     const QByteArray head = "#Time\tMFC1\tN2 L1\n";
     TrendModel model;
     model.addRecord("Rec-20261207.log", RecordReader().readText(head + row(midnight + 5, "7\t1")));
-    model.addRecord("Rec-20261206.log",
-                    RecordReader().readText(head + row(midnight - 5, "4\t1") + row(midnight - 1, "5\t1", "55")));
+    // Eight bytes alike but the last, which differs by one.
+    const QByteArray evening = row(midnight - 5, "1234.564\t1") + row(midnight - 1, "1234.565\t1", "55");
+    model.addRecord("Rec-20261206.log", RecordReader().readText(head + evening));
     const qint64 m = midnight * 1000;
-    const QString f = QStringLiteral("F MFC1: %1=4 %2=5 %3=7 ~%3").arg(secs(m - 5000), secs(m - 500), secs(m + 5000));
+    const QString f =
+        QStringLiteral("F MFC1: %1=1234.564 %2=1234.565 %3=7 ~%3").arg(secs(m - 5000), secs(m - 500), secs(m + 5000));
     QCOMPARE(describe(model.series()),
              (QStringList{f, QStringLiteral("V N2 L1: %1=1 ~%2").arg(secs(m - 5000), secs(m + 5000))}));
     double v = 0;
     QVERIFY(model.at(0).valueAt(m, &v));
-    QCOMPARE(v, 5.0);
+    QCOMPARE(v, 1234.565);
 
     // Old live values are forgotten but the one in force; what came from files stays, so do later and open alarms.
     const QStringList files = describe(model.series());
     const qsizetype live = model.addLiveCurve(TrendSeries::Flow, "M2", 0);
+    QSignalSpy changed(&model, &TrendModel::dataChanged);
     for (const qint64 ms : {10000, 20000, 30000})
         model.append(live, ms, double(ms / 1000));
+    QCOMPARE(changed.count(), 3);
     for (const auto &[source, from, to] : {std::tuple{"a", 5000, 24000}, {"b", 16000, 26000}, {"c", 1000, 0}}) {
         model.openAlarm(source, AlarmInterval::Minor, from);
         if (to)

@@ -313,12 +313,13 @@ void TestTrendWindow::exportButtons()
     model.addRecord("Rec.log", RecordReader().readText("#Time\tMFC1\n" + row(1000, "5") + row(1100, "6")));
     TrendWindow window(&model, nullptr);
     QString suggested;
-    window.askSavePath = [&](const QString &, const QString &name, const QString &) {
-        suggested = name;
+    window.askSavePath = [&](const QString &title, const QString &name, const QString &filter) {
+        suggested = QStringList{title, name, filter}.join('|');
         return path.arg(dir.path());
     };
     window.findChild<QToolButton *>(button)->click();
-    QCOMPARE(suggested, button == "PngButton" ? "trends.png" : "trends.csv");
+    QCOMPARE(suggested, button == "PngButton" ? "Export PNG|trends.png|PNG pictures (*.png)"
+                                              : "Export CSV|trends.csv|CSV files (*.csv)");
     QCOMPARE(window.reportText(), report.arg(dir.path()));
     QCOMPARE(QFile::exists(path.arg(dir.path())), !path.isEmpty() && report.isEmpty());
 }

@@ -143,6 +143,8 @@ void TestValve::countdowns()
     QCOMPARE(v->timeToCloseField()->text(), QStringLiteral("1:00"));
     v->setTimeToOpen(1.5); // shows the full time at once, not a second less
     QCOMPARE(v->timeToOpenField()->text(), QStringLiteral("1:30"));
+    enter(v->timeToOpenField(), QStringLiteral("1.5"));
+    QCOMPARE(v->timeToOpenField()->styleSheet(), QStringLiteral("background-color: rgb(250, 250, 241);"));
 
     v->openClose(); // opened by hand: the countdown to open stops
     QVERIFY(!v->openTimer->isActive() && !v->openTimer->ticking());

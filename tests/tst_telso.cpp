@@ -53,6 +53,7 @@ private slots:
     void receive_data();
     void receive();
     void backlogBound();
+    void stallClock();
     void sendAndClose();
     void encoding_data();
     void encoding();
@@ -178,6 +179,23 @@ void TestTelso::backlogBound()
     QTRY_COMPARE_WITH_TIMEOUT(s.telso.linkState(), Telso::LinkDown, 10000);
     QCOMPARE(s.telso.downReason(), Telso::DownStalled);
     QVERIFY2(most <= Telso::BacklogLimit + 4000 && answered < 5000, qPrintable(QString::number(most)));
+}
+
+// Stall detection runs from the first unanswered question, however many follow, and not at all when off.
+void TestTelso::stallClock()
+{
+    Session s;
+    QVERIFY(loginTelso(s.telso, s.server));
+    QSignalSpy heard(&s.telso, &Telso::askStat);
+    QVERIFY(s.telso.sendCommand("V1", "Dev", "IsOn ch1"));
+    s.server.sendRaw("A>Kestrune Stat\n");
+    QVERIFY(heard.wait(10000));
+    QCOMPARE(s.telso.linkState(), Telso::LinkUp);
+    s.telso.setLinkTimeout(300);
+    QTimer asking;
+    connect(&asking, &QTimer::timeout, &s.telso, [&] { s.telso.sendCommand("V1", "Dev", "IsOn ch1"); });
+    asking.start(50);
+    QTRY_COMPARE_WITH_TIMEOUT(s.telso.linkState(), Telso::LinkDown, 5000);
 }
 
 void TestTelso::sendAndClose()

@@ -189,10 +189,9 @@ private slots:
         QVERIFY2(body.linkText().startsWith(link.arg(server.port())), qPrintable(body.linkText()));
         QVERIFY(closes || server.lines().isEmpty());
         QCOMPARE(body.keyText(), key);
+        const auto shown = [&](const QLabel *label) { return label->text() == key && label->isVisibleTo(&body); };
         const auto labels = body.statusBar()->findChildren<QLabel *>();
-        QVERIFY(key.isEmpty() || std::any_of(labels.cbegin(), labels.cend(), [&](const QLabel *label) {
-                    return label->text() == key && label->isVisibleTo(&body);
-                }));
+        QVERIFY(key.isEmpty() || std::any_of(labels.cbegin(), labels.cend(), shown));
     }
 
     // A server that stops reading and answering: the timed close that comes due is not sent once the server

@@ -187,13 +187,13 @@ void TestTelso::stallClock()
     Session s;
     QVERIFY(loginTelso(s.telso, s.server));
     QSignalSpy heard(&s.telso, &Telso::askStat);
-    QVERIFY(s.telso.sendCommand("V1", "Dev", "IsOn ch1"));
+    const auto ask = [&] { s.telso.sendCommand("V1", "Dev", "IsOn ch1"); };
+    ask();
     s.server.sendRaw("A>Kestrune Stat\n");
-    QVERIFY(heard.wait(10000));
-    QCOMPARE(s.telso.linkState(), Telso::LinkUp);
+    QVERIFY(heard.wait(10000) && s.telso.linkState() == Telso::LinkUp);
     s.telso.setLinkTimeout(300);
     QTimer asking;
-    connect(&asking, &QTimer::timeout, &s.telso, [&] { s.telso.sendCommand("V1", "Dev", "IsOn ch1"); });
+    connect(&asking, &QTimer::timeout, &s.telso, ask);
     asking.start(50);
     QTRY_COMPARE_WITH_TIMEOUT(s.telso.linkState(), Telso::LinkDown, 5000);
 }
@@ -260,10 +260,7 @@ void TestTelso::encoding()
     QVERIFY(loginTelso(s.telso, s.server));
     TMsg msg;
     msg.parse("C>Kestrune.L Stat");
-    if (parts.size() == 1)
-        s.telso.reply(msg, parts.first());
-    else
-        s.telso.reply(msg, {parts.first(), parts.last()});
+    s.telso.reply(msg, {parts.first(), parts.value(1)});
     QVERIFY(s.server.waitForLines(1));
     QCOMPARE(s.server.lines(), QStringList{"Kestrune.L>C " + wire});
 }

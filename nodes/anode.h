@@ -98,8 +98,6 @@ public:
     // Gas routing.
     static bool findGasPath(const QString &gas, aNode *n, QList<aNode *> &route);
     static bool applyGasRoute(const QList<aNode *> &route, const QString &flowText, double &applied);
-    static GasMixture gasShares(aNode *n);
-    static GasMixture gasShares(aNode *n, FlowMemo &memo);
     static void appendGasShares(aNode *n, FlowMemo &memo, GasMixture &out);
     static void mergeGasShares(GasMixture &shares, qsizetype from);
     QString nowGasText();

@@ -67,20 +67,6 @@ bool aNode::applyGasRoute(const QList<aNode *> &route, const QString &flowText, 
     return limited;
 }
 
-GasMixture aNode::gasShares(aNode *n)
-{
-    FlowMemo memo;
-    memo.everyMixture = false;
-    return gasShares(n, memo);
-}
-
-GasMixture aNode::gasShares(aNode *n, FlowMemo &memo)
-{
-    GasMixture shares;
-    appendGasShares(n, memo, shares);
-    return shares;
-}
-
 // Adds n's mixture to the end of out; the subtree's shares are scaled and
 // merged where they lie, so that one list serves the whole walk.
 void aNode::appendGasShares(aNode *n, FlowMemo &memo, GasMixture &out)

@@ -130,8 +130,7 @@ void TestRouting::requests()
     for (const auto &n : plant.owned)
         if (n->nodeKind == aNode::Valve && open.contains(n->nodeName))
             static_cast<aValve *>(n.get())->vOpen();
-    plant.bus.settle(
-        {QStringLiteral("Dev1.ch1>Kestrune _ChangedValue 50"), QStringLiteral("Dev2>Kestrune _ChangedValue 4")});
+    plant.bus.settle({"Dev1.ch1>Kestrune _ChangedValue 50", "Dev2>Kestrune _ChangedValue 4"});
     QStringList seen = plant.bus.settle({request});
     seen.removeIf([](const QString &line) { return line.contains(QLatin1String(">System _Ev")); });
     QCOMPARE(seen, lines);
